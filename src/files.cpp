@@ -1,0 +1,46 @@
+#include "files.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string cannot_open(const char* name, const std::string& reason) {
+  return std::string(name) + ": cannot open: " + reason;
+}
+
+}  // namespace
+
+std::FILE* open_input(const char* name, std::string* error) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(name, ignored)) {
+    *error = cannot_open(name, std::make_error_code(std::errc::is_a_directory).message());
+    return nullptr;
+  }
+  std::FILE* stream = std::fopen(name, "rb");
+  if (stream == nullptr) *error = cannot_open(name, std::strerror(errno));
+  return stream;
+}
+
+std::FILE* create_output(const char* name, std::string* error) {
+  std::FILE* stream = std::fopen(name, "w");
+  if (stream == nullptr) *error = cannot_open(name, std::strerror(errno));
+  return stream;
+}
+
+bool close_output(std::FILE* stream, const char* name, std::string* error) {
+  errno = 0;
+  const bool earlier_failure = std::ferror(stream) != 0;
+  if (std::fclose(stream) != 0 || earlier_failure) {
+    *error = write_error_message(name);
+    return false;
+  }
+  return true;
+}
+
+std::string write_error_message(const char* name) {
+  const char* reason = errno != 0 ? std::strerror(errno) : "output failed";
+  return std::string(name) + ": write error: " + reason;
+}

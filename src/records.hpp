@@ -1,0 +1,54 @@
+// The record types, the two tables and the constants of a run.
+//
+// Both tables live in static storage owned by the run sequence (main.cpp),
+// which hands each phase the table it works on. Rows are numbered from 0 in
+// the order in which they were read; rows 0 to count - 1 are in use.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// The three files, found by bare name in the current working directory.
+inline constexpr const char* SNP_FILE_NAME = "SNP_positions.txt";
+inline constexpr const char* REGION_FILE_NAME = "gene_regions.txt";
+inline constexpr const char* WEIGHT_FILE_NAME = "weight.txt";
+
+inline constexpr int MAX_SNPS = 2000;
+inline constexpr int MAX_REGIONS = 1'000'000;
+
+// A name is at most 19 characters: the field is 20 bytes with a terminator.
+inline constexpr int SNP_NAME_SIZE = 20;
+inline constexpr int MAX_SNP_NAME_LENGTH = SNP_NAME_SIZE - 1;
+
+inline constexpr double WEIGHT_OUTSIDE = 0.4;
+inline constexpr double WEIGHT_INSIDE = 0.8;
+
+// One SNP as the phases see it: a view of one row of the SNP table.
+struct snp_record {
+  std::string_view name;
+  std::int32_t position;
+  double weight;
+};
+
+// The SNP table, kept as three parallel columns so that the region rule scans
+// a dense array of positions.
+struct snp_table {
+  char names[MAX_SNPS][SNP_NAME_SIZE];
+  std::int32_t positions[MAX_SNPS];
+  double weights[MAX_SNPS];
+  int count;
+
+  snp_record record(int k) const { return {names[k], positions[k], weights[k]}; }
+};
+
+// One gene region: both ends are inside it. Stored exactly as read, so a
+// region whose start exceeds its end is kept and contains nothing.
+struct gene_region {
+  std::int32_t start;
+  std::int32_t end;
+};
+
+struct region_table {
+  gene_region rows[MAX_REGIONS];
+  int count;
+};

@@ -1,0 +1,14 @@
+// Reads "gene_regions.txt": records of the pattern "%s %s %s %ld %ld\n",
+// three text fields that are read and dropped, then a start and an end.
+#pragma once
+
+#include <string>
+
+#include "records.hpp"
+#include "text_reader.hpp"
+
+// Fills rows 0, 1, ... of `table` in file order and sets its count. Bounds
+// are stored as read. Returns false with a one-line "FILE:LINE: message" in
+// `error` when the file is refused: a bound outside 32 bits, more than
+// MAX_REGIONS records, or a read error.
+bool read_region_file(text_reader& in, region_table& table, std::string* error);

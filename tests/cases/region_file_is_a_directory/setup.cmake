@@ -1,0 +1,1 @@
+file(MAKE_DIRECTORY "${WORK_DIR}/gene_regions.txt")

@@ -1,0 +1,5 @@
+if(WINDOWS_TARGET)
+  skip_case("Windows has no full device to write to")
+  return()
+endif()
+file(CREATE_LINK /dev/full "${WORK_DIR}/weight.txt" SYMBOLIC)

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "region_reader.hpp"
+#include "snp_reader.hpp"
+
+namespace {
+
+using namespace std::string_literals;
+
+// The tables are large: one of each, shared by the tests of this file.
+snp_table snps;
+region_table regions;
+
+struct snp_row {
+  std::string name;
+  std::int32_t position;
+  bool operator==(const snp_row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const snp_row& row) {
+  return out << '{' << row.name << ' ' << row.position << '}';
+}
+
+struct snp_case {
+  std::string input;
+  std::vector<snp_row> rows;  // when accepted
+  std::string error;          // when refused
+};
+
+TEST(SnpReaderTest, ReadsRecordsByThePattern) {
+  const std::string long_name(20, 'n');
+  const std::vector<snp_case> cases = {
+      {"", {}, ""},
+      {" \r\n\t\n\n", {}, ""},
+      {"rs1 10 A", {{"rs1", 10}}, ""},
+      {"rs1 10 A\n\n\n", {{"rs1", 10}}, ""},
+      {"rs1 10 A\r\nrs2 -20 B\r\n", {{"rs1", 10}, {"rs2", -20}}, ""},
+      {"rs1 10 A rs2 +20 B", {{"rs1", 10}, {"rs2", 20}}, ""},
+      {"rs1\n10\nA\n", {{"rs1", 10}}, ""},
+      {"rs1 10 A\nrs1 10 A\n", {{"rs1", 10}, {"rs1", 10}}, ""},
+      {"rs1 0010 A", {{"rs1", 10}}, ""},
+      {"rs1 10", {{"rs1", 10}}, ""},
+      {"rs1", {{"rs1", 0}}, ""},
+      // A position that is not a number ends the record; the text that
+      // stopped it begins the next record.
+      {"rs1 x A\nrs2 5 B", {{"rs1", 0}, {"x", 0}, {"A", 0}, {"rs2", 5}}, ""},
+      {"rs1 12abc A", {{"rs1", 12}, {"A", 0}}, ""},
+      {"rs1 -x A", {{"rs1", 0}, {"x", 0}, {"A", 0}}, ""},
+      {"- + -", {{"-", 0}, {"-", 0}}, ""},
+      {"rs1 10 A\x1a" "rs2 20 B", {{"rs1", 10}}, ""},
+      {"rs1 10 A\n\x1a", {{"rs1", 10}}, ""},
+      {"\x1a" "rs1 10 A", {}, ""},
+      {std::string(19, 'n') + " 1 A", {{std::string(19, 'n'), 1}}, ""},
+      {"rs1 1 " + std::string(100000, 'x') + " rs2 2 y", {{"rs1", 1}, {"rs2", 2}}, ""},
+      {"rs1 1 A\n" + long_name + " 2 B", {}, "SNP_positions.txt:2: SNP name longer than 19 characters"},
+      {"rs1 1 A\n\nn\0ul 2 B"s, {}, "SNP_positions.txt:3: SNP name holds a NUL byte"},
+      {"rs1\n2147483648 A", {}, "SNP_positions.txt:2: position out of range"},
+      {"rs1 -2147483649 A", {}, "SNP_positions.txt:1: position out of range"},
+  };
+  for (const auto& c : cases) {
+    text_reader in(c.input, "SNP_positions.txt");
+    std::string error;
+    const bool accepted = read_snp_file(in, snps, &error);
+    EXPECT_EQ(error, c.error) << '"' << c.input << '"';
+    if (!accepted || !c.error.empty()) continue;
+    std::vector<snp_row> rows;
+    for (int k = 0; k < snps.count; ++k) rows.push_back({snps.names[k], snps.positions[k]});
+    EXPECT_EQ(rows, c.rows) << '"' << c.input << '"';
+  }
+}
+
+TEST(SnpReaderTest, RefusesARecordBeyondCapacity) {
+  std::string full;
+  for (int k = 0; k < MAX_SNPS; ++k) full += "rs" + std::to_string(k) + " " + std::to_string(k) + " A\n";
+  std::string error;
+  {
+    const std::string input = full + "\n\n";
+    text_reader in(input, "SNP_positions.txt");
+    ASSERT_TRUE(read_snp_file(in, snps, &error)) << error;
+    EXPECT_EQ(snps.count, MAX_SNPS);
+    EXPECT_STREQ(snps.names[MAX_SNPS - 1], "rs1999");
+  }
+  const std::string input = full + "\nrs2000 1 A\n";
+  text_reader in(input, "SNP_positions.txt");
+  EXPECT_FALSE(read_snp_file(in, snps, &error));
+  EXPECT_EQ(error, "SNP_positions.txt:2002: more than 2000 SNP records");
+}
+
+struct region_case {
+  std::string input;
+  std::vector<std::pair<std::int32_t, std::int32_t>> rows;
+  std::string error;
+};
+
+TEST(RegionReaderTest, ReadsRecordsByThePattern) {
+  const std::vector<region_case> cases = {
+      {"", {}, ""},
+      {"\r\n \n", {}, ""},
+      {"chr1 g1 t1 100 200\n", {{100, 200}}, ""},
+      {"chr1 g1 t1 100 200\r\nchr2 g2 t2 -50 -10\r\n", {{100, 200}, {-50, -10}}, ""},
+      {"chr1 g1 t1 300 200", {{300, 200}}, ""},
+      {"chr1 g1 t1 +5 +5", {{5, 5}}, ""},
+      {"a b c 1 2 d e f 3 4", {{1, 2}, {3, 4}}, ""},
+      {"a\nb\nc\n1\n2", {{1, 2}}, ""},
+      {"a b c 7", {{7, 0}}, ""},
+      {"a b", {{0, 0}}, ""},
+      // A fourth field that is not a number ends the record with bounds 0
+      // and 0; reading resumes at it.
+      {"a b c x 1 2\nd e f 5 6", {{0, 0}, {0, 0}, {5, 6}}, ""},
+      {"a b c 1 y\nd e f 5 6", {{1, 0}, {0, 0}, {0, 0}}, ""},
+      {"a b c 1 2\x1a" "d e f 3 4", {{1, 2}}, ""},
+      {"a b c 2147483647 -2147483648", {{2147483647, -2147483647 - 1}}, ""},
+      {"a b c 1 2\na b c 1 99999999999", {}, "gene_regions.txt:2: position out of range"},
+      {"a b c\n-2147483649 1", {}, "gene_regions.txt:2: position out of range"},
+      {std::string(300, 'x') + " b c 1 2", {{1, 2}}, ""},
+  };
+  for (const auto& c : cases) {
+    text_reader in(c.input, "gene_regions.txt");
+    std::string error;
+    const bool accepted = read_region_file(in, regions, &error);
+    EXPECT_EQ(error, c.error) << '"' << c.input << '"';
+    if (!accepted || !c.error.empty()) continue;
+    std::vector<std::pair<std::int32_t, std::int32_t>> rows;
+    for (int k = 0; k < regions.count; ++k) rows.emplace_back(regions.rows[k].start, regions.rows[k].end);
+    EXPECT_EQ(rows, c.rows) << '"' << c.input << '"';
+  }
+}
+
+TEST(RegionReaderTest, RefusesARecordBeyondCapacity) {
+  std::string full;
+  full.reserve(10 * (MAX_REGIONS + 1));
+  for (int k = 0; k < MAX_REGIONS; ++k) full += "a b c 1 2\n";
+  std::string error;
+  {
+    text_reader in(full, "gene_regions.txt");
+    ASSERT_TRUE(read_region_file(in, regions, &error)) << error;
+    EXPECT_EQ(regions.count, MAX_REGIONS);
+  }
+  full += "a b c 3 4\n";
+  text_reader in(full, "gene_regions.txt");
+  EXPECT_FALSE(read_region_file(in, regions, &error));
+  EXPECT_EQ(error, "gene_regions.txt:1000001: more than 1000000 gene regions");
+}
+
+}  // namespace

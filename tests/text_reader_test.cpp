@@ -1,0 +1,190 @@
+#include "text_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+// What is left of the input after a field: the next byte, or end.
+std::string rest(text_reader& in) {
+  std::string left;
+  for (int c = in.get(); c != text_reader::end_of_input; c = in.get()) left += static_cast<char>(c);
+  return left;
+}
+
+struct integer_case {
+  std::string input;
+  field_status status;
+  std::int32_t value;  // when stored; otherwise the value stays at -99
+  std::string rest;
+};
+
+TEST(TextReaderTest, IntegerFieldFollowsTheFieldRules) {
+  const std::vector<integer_case> cases = {
+      {"42", field_status::stored, 42, ""},
+      {"  \n\t 42 x", field_status::stored, 42, " x"},
+      {"\v\f\r 7", field_status::stored, 7, ""},
+      {"-5", field_status::stored, -5, ""},
+      {"+5", field_status::stored, 5, ""},
+      {"007", field_status::stored, 7, ""},
+      {"12abc", field_status::stored, 12, "abc"},
+      {"12-3", field_status::stored, 12, "-3"},
+      {"2147483647", field_status::stored, 2147483647, ""},
+      {"-2147483648", field_status::stored, -2147483647 - 1, ""},
+      {"-0", field_status::stored, 0, ""},
+      {"0000000000000000000000000000005", field_status::stored, 5, ""},
+      {"2147483648", field_status::out_of_range, -99, "8"},
+      {"-2147483649", field_status::out_of_range, -99, "9"},
+      {"99999999999", field_status::out_of_range, -99, "99"},
+      {std::string(400, '9'), field_status::out_of_range, -99, std::string(391, '9')},
+      {"x", field_status::missing, -99, "x"},
+      {"-x", field_status::missing, -99, "x"},  // the sign is taken
+      {"- 5", field_status::missing, -99, " 5"},
+      {"+-5", field_status::missing, -99, "-5"},
+      {"-", field_status::missing, -99, ""},
+      {"", field_status::missing, -99, ""},
+      {" \r\n ", field_status::missing, -99, ""},
+      {"\x1a" "5", field_status::missing, -99, ""},
+      {"1\x1a" "2", field_status::stored, 1, ""},
+      {"3.5", field_status::stored, 3, ".5"},
+  };
+  for (const auto& c : cases) {
+    text_reader in(c.input, "f");
+    std::int32_t value = -99;
+    EXPECT_EQ(in.integer_field(value), c.status) << '"' << c.input << '"';
+    EXPECT_EQ(value, c.value) << '"' << c.input << '"';
+    EXPECT_EQ(rest(in), c.rest) << '"' << c.input << '"';
+  }
+}
+
+struct text_case {
+  std::string input;
+  std::size_t capacity;  // of the output, terminator included
+  field_status status;
+  std::string text;
+  std::string rest;
+};
+
+TEST(TextReaderTest, TextFieldFollowsTheFieldRules) {
+  const std::vector<text_case> cases = {
+      {"rs17 150", 20, field_status::stored, "rs17", " 150"},
+      {"\r\n\t\v\f rs17\r\n", 20, field_status::stored, "rs17", "\r\n"},
+      {"a,b;c!", 20, field_status::stored, "a,b;c!", ""},
+      {"nul\0byte x"s, 20, field_status::stored, "nul\0byte"s, " x"},
+      {"\xff\xfe\x01", 20, field_status::stored, "\xff\xfe\x01", ""},
+      {std::string(19, 'n') + " x", 20, field_status::stored, std::string(19, 'n'), " x"},
+      {std::string(20, 'n'), 20, field_status::too_long, "", ""},
+      {"ab\x1a" "cd", 20, field_status::stored, "ab", ""},
+      {"", 20, field_status::missing, "", ""},
+      {"  \n", 20, field_status::missing, "", ""},
+      {"\x1a rs1", 20, field_status::missing, "", ""},
+  };
+  for (const auto& c : cases) {
+    text_reader in(c.input, "f");
+    std::vector<char> out(c.capacity, '?');
+    std::size_t length = 0;
+    const field_status status = in.text_field(out, length);
+    EXPECT_EQ(status, c.status) << '"' << c.input << '"';
+    if (status == field_status::stored) {
+      EXPECT_EQ(std::string(out.data(), length), c.text) << '"' << c.input << '"';
+      EXPECT_EQ(out[length], '\0');
+      EXPECT_EQ(rest(in), c.rest) << '"' << c.input << '"';
+    }
+  }
+}
+
+TEST(TextReaderTest, SkippedTextFieldHasNoLengthLimit) {
+  const std::string input = std::string(1 << 20, 'x') + "\n7";
+  text_reader in(input, "f");
+  EXPECT_EQ(in.skip_text_field(), field_status::stored);
+  std::int32_t value = 0;
+  EXPECT_EQ(in.integer_field(value), field_status::stored);
+  EXPECT_EQ(value, 7);
+  EXPECT_EQ(in.skip_text_field(), field_status::missing);
+}
+
+TEST(TextReaderTest, CountsLineFeedsOnlySoCrLfCountsOnce) {
+  text_reader in("a\r\nb\n\n c\rd\r\n", "f");
+  std::int32_t unused = 0;
+  const std::vector<long> lines = {1, 2, 4, 4};
+  for (long line : lines) {
+    ASSERT_EQ(in.skip_text_field(), field_status::stored);
+    EXPECT_EQ(in.field_line(), line);
+  }
+  EXPECT_EQ(in.integer_field(unused), field_status::missing);
+  EXPECT_EQ(in.line(), 5);
+}
+
+TEST(TextReaderTest, PeekAndGetStopAtCtrlZ) {
+  text_reader in("a\n\x1a" "b", "f");
+  EXPECT_EQ(in.peek(), 'a');
+  EXPECT_EQ(in.get(), 'a');
+  EXPECT_EQ(in.get(), '\n');
+  EXPECT_EQ(in.line(), 2);
+  EXPECT_EQ(in.peek(), text_reader::end_of_input);
+  EXPECT_EQ(in.get(), text_reader::end_of_input);
+  EXPECT_FALSE(in.skip_whitespace());
+  EXPECT_FALSE(in.read_failed());
+}
+
+// Streams that cross the reader's buffer, to test the refill paths.
+struct stream_closer {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using stream_ptr = std::unique_ptr<std::FILE, stream_closer>;
+
+stream_ptr stream_with(const std::string& bytes) {
+  stream_ptr stream(std::tmpfile());
+  if (stream) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+    std::rewind(stream.get());
+  }
+  return stream;
+}
+
+TEST(StreamReaderTest, FieldsSpanningBufferRefillsReadWhole) {
+  // Offsets just before, at and after the 64 KiB buffer size.
+  for (std::size_t pad : {65530U, 65533U, 65534U, 65535U, 65536U, 131070U}) {
+    const stream_ptr stream = stream_with(std::string(pad, ' ') + "rs123456 -2147483648 z");
+    ASSERT_TRUE(stream);
+    text_reader in(stream.get(), "f");
+    char name[20];
+    std::size_t length = 0;
+    std::int32_t value = 0;
+    ASSERT_EQ(in.text_field(name, length), field_status::stored) << pad;
+    EXPECT_EQ(std::string(name, length), "rs123456") << pad;
+    ASSERT_EQ(in.integer_field(value), field_status::stored) << pad;
+    EXPECT_EQ(value, -2147483647 - 1) << pad;
+    EXPECT_EQ(rest(in), " z") << pad;
+    EXPECT_FALSE(in.read_failed());
+  }
+}
+
+TEST(StreamReaderTest, CtrlZInALaterBufferEndsTheInput) {
+  const stream_ptr stream = stream_with(std::string(100000, '\n') + "a\x1a" "b c");
+  ASSERT_TRUE(stream);
+  text_reader in(stream.get(), "f");
+  EXPECT_EQ(in.skip_text_field(), field_status::stored);
+  EXPECT_EQ(in.field_line(), 100001);
+  EXPECT_FALSE(in.skip_whitespace());
+  EXPECT_FALSE(in.read_failed());
+}
+
+TEST(TextReaderReadErrorTest, AReadErrorIsKeptNotTakenForTheEnd) {
+  // Reading a directory fails on Linux; Windows refuses to open one at all.
+  std::FILE* directory = std::fopen(".", "rb");
+  if (directory == nullptr) GTEST_SKIP() << "this platform cannot open a directory as a file";
+  text_reader in(directory, "f");
+  EXPECT_FALSE(in.skip_whitespace());
+  EXPECT_TRUE(in.read_failed());
+  EXPECT_NE(in.read_error(), 0);
+  std::fclose(directory);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+#include "weight_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+snp_table snps;
+
+void add(const char* name, double weight) {
+  std::strcpy(snps.names[snps.count], name);
+  snps.weights[snps.count] = weight;
+  ++snps.count;
+}
+
+// What the writer puts in a binary stream: the bytes before any text-mode
+// translation of line ends.
+std::string written() {
+  std::FILE* stream = std::tmpfile();
+  if (stream == nullptr) return "no temporary file";
+  std::string error;
+  const bool ok = write_weight_file(stream, snps, &error);
+  std::rewind(stream);
+  std::string bytes;
+  for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) bytes += static_cast<char>(c);
+  std::fclose(stream);
+  return ok ? bytes : error;
+}
+
+TEST(WeightWriterTest, WritesNameTabWeightPerRowInOrder) {
+  snps.count = 0;
+  EXPECT_EQ(written(), "");
+  add("rs17", WEIGHT_INSIDE);
+  add("rs2", WEIGHT_OUTSIDE);
+  add("rs17", WEIGHT_OUTSIDE);
+  add("1234567890", WEIGHT_OUTSIDE);
+  add("a.b-c;d,\"e\"", WEIGHT_INSIDE);
+  add("nnnnnnnnnnnnnnnnnnn", WEIGHT_INSIDE);
+  EXPECT_EQ(written(),
+            "rs17\t0.800000\nrs2\t0.400000\nrs17\t0.400000\n1234567890\t0.400000\n"
+            "a.b-c;d,\"e\"\t0.800000\nnnnnnnnnnnnnnnnnnnn\t0.800000\n");
+}
+
+TEST(WeightWriterTest, DecimalSeparatorIsAFullStopInAnyLocale) {
+  // Only meaningful where such a locale is installed.
+  const char* locales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "German_Germany.1252"};
+  const char* found = nullptr;
+  for (const char* name : locales)
+    if (std::setlocale(LC_ALL, name) != nullptr) {
+      found = name;
+      break;
+    }
+  if (found == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  snps.count = 0;
+  add("rs1", WEIGHT_INSIDE);
+  const std::string bytes = written();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(bytes, "rs1\t0.800000\n") << found;
+}
+
+TEST(WeightWriterTest, ReportsTheFirstFailedWrite) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full on this platform";
+  snps.count = 0;
+  for (int k = 0; k < MAX_SNPS; ++k) add("rs1234567", WEIGHT_OUTSIDE);
+  std::string error;
+  EXPECT_FALSE(write_weight_file(full, snps, &error));
+  EXPECT_EQ(error.rfind("weight.txt: write error: ", 0), 0U) << error;
+  std::fclose(full);
+}
+
+}  // namespace

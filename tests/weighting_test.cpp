@@ -1,0 +1,90 @@
+#include "weighting.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+snp_table snps;
+region_table regions;
+
+void load(const std::vector<std::int32_t>& positions, const std::vector<gene_region>& rows) {
+  snps.count = static_cast<int>(positions.size());
+  std::copy(positions.begin(), positions.end(), snps.positions);
+  regions.count = static_cast<int>(rows.size());
+  std::copy(rows.begin(), rows.end(), regions.rows);
+  give_default_weights(snps);
+  apply_region_rule(snps, regions);
+}
+
+std::vector<double> weights() { return {snps.weights, snps.weights + snps.count}; }
+
+constexpr double out = WEIGHT_OUTSIDE;
+constexpr double in = WEIGHT_INSIDE;
+constexpr std::int32_t int_min = -2147483647 - 1;
+constexpr std::int32_t int_max = 2147483647;
+
+struct rule_case {
+  const char* what;
+  std::vector<std::int32_t> positions;
+  std::vector<gene_region> regions;
+  std::vector<double> weights;
+};
+
+TEST(RegionRuleTest, BothEndsAreInside) {
+  const std::vector<rule_case> cases = {
+      {"ends and neighbours", {99, 100, 150, 200, 201}, {{100, 200}}, {out, in, in, in, out}},
+      {"one position wide", {4, 5, 6}, {{5, 5}}, {out, in, out}},
+      {"overlapping regions", {15}, {{10, 20}, {12, 18}, {15, 15}}, {in}},
+      {"start above end", {150, 200, 100}, {{200, 100}}, {out, out, out}},
+      {"negative bounds", {-150, -50, 0}, {{-200, -100}}, {in, out, out}},
+      {"compared as signed", {-1, int_max}, {{int_min, -1}, {int_max, int_max}}, {in, in}},
+      {"no regions", {1, 2}, {}, {out, out}},
+      {"no SNPs", {}, {{1, 2}}, {}},
+      {"found only in the last region", {7}, {{1, 2}, {3, 4}, {5, 6}, {7, 8}}, {in}},
+  };
+  for (const auto& c : cases) {
+    load(c.positions, c.regions);
+    EXPECT_EQ(weights(), c.weights) << c.what;
+  }
+}
+
+// The vectorized rule against the rule as the literal nested loop, on tables
+// sized to hit the loop's vector bodies and remainders, in shuffled orders.
+TEST(RegionRuleTest, MatchesTheLiteralNestedLoopInAnyOrder) {
+  std::mt19937 random(12345);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::int32_t> positions(random() % 67);
+    for (auto& p : positions) p = static_cast<std::int32_t>(random() % 2001) - 1000;
+    std::vector<gene_region> rows(random() % 37);
+    for (auto& r : rows) {
+      r.start = static_cast<std::int32_t>(random() % 2001) - 1000;
+      r.end = r.start + static_cast<std::int32_t>(random() % 100) - 10;
+    }
+    std::vector<double> expected(positions.size(), out);
+    for (std::size_t i = 0; i < positions.size(); ++i)
+      for (const auto& r : rows)
+        if (r.start <= positions[i] && positions[i] <= r.end) expected[i] = in;
+
+    load(positions, rows);
+    EXPECT_EQ(weights(), expected) << "round " << round;
+    std::shuffle(rows.begin(), rows.end(), random);
+    load(positions, rows);
+    EXPECT_EQ(weights(), expected) << "round " << round << ", regions shuffled";
+  }
+}
+
+TEST(RegionRuleTest, AFullSnpTableIsWeightedWhole) {
+  std::vector<std::int32_t> positions(MAX_SNPS);
+  for (int i = 0; i < MAX_SNPS; ++i) positions[static_cast<std::size_t>(i)] = i;
+  load(positions, {{MAX_SNPS - 1, MAX_SNPS - 1}, {0, 0}});
+  EXPECT_EQ(snps.weights[0], in);
+  EXPECT_EQ(snps.weights[1], out);
+  EXPECT_EQ(snps.weights[MAX_SNPS - 2], out);
+  EXPECT_EQ(snps.weights[MAX_SNPS - 1], in);
+}
+
+}  // namespace
