@@ -1,10 +1,11 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (package
-# g++-mingw-w64-x86-64). Tests run under wine (packages wine and wine64).
+# g++-mingw-w64-x86-64), in its POSIX thread model, which GoogleTest needs.
+# Tests run under wine (packages wine and wine64).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)

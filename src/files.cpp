@@ -31,13 +31,16 @@ std::FILE* create_output(const char* name, std::string* error) {
 }
 
 bool close_output(std::FILE* stream, const char* name, std::string* error) {
+  // Flushed apart from the close: a C runtime may report a close whose final
+  // flush failed as a success (wine's msvcrt does).
   errno = 0;
-  const bool earlier_failure = std::ferror(stream) != 0;
-  if (std::fclose(stream) != 0 || earlier_failure) {
-    *error = write_error_message(name);
-    return false;
-  }
-  return true;
+  const bool flushed = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+  const int flush_errno = errno;
+  const bool closed = std::fclose(stream) == 0;
+  if (flushed && closed) return true;
+  if (!flushed) errno = flush_errno;
+  *error = write_error_message(name);
+  return false;
 }
 
 std::string write_error_message(const char* name) {

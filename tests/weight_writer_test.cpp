@@ -1,5 +1,7 @@
 #include "weight_writer.hpp"
 
+#include "files.hpp"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -71,6 +73,16 @@ TEST(WeightWriterTest, ReportsTheFirstFailedWrite) {
   EXPECT_FALSE(write_weight_file(full, snps, &error));
   EXPECT_EQ(error.rfind("weight.txt: write error: ", 0), 0U) << error;
   std::fclose(full);
+}
+
+TEST(CloseOutputTest, ReportsAFailedFinalFlush) {
+  // The line fits in the buffer, so only the flush at the close fails.
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full on this platform";
+  std::fputs("rs1\t0.400000\n", full);
+  std::string error;
+  EXPECT_FALSE(close_output(full, "weight.txt", &error));
+  EXPECT_EQ(error, "weight.txt: write error: No space left on device");
 }
 
 }  // namespace
