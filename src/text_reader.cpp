@@ -67,11 +67,15 @@ void text_reader::stop_at_ctrl_z() {
 }
 
 bool text_reader::skip_whitespace() {
+  // The hot loops work on a local copy of the position, so that it stays in
+  // a register.
   for (;;) {
-    for (; next_ != end_; ++next_) {
-      if (!is_whitespace(*next_)) return true;
-      line_ += *next_ == '\n';
-    }
+    const unsigned char* next = next_;
+    long lines = 0;
+    while (next != end_ && is_whitespace(*next)) lines += *next++ == '\n';
+    next_ = next;
+    line_ += lines;
+    if (next != end_) return true;
     if (!refill()) return false;
   }
 }
@@ -103,8 +107,10 @@ field_status text_reader::skip_text_field() {
   if (!skip_whitespace()) return field_status::missing;
   field_line_ = line_;
   for (;;) {
-    while (next_ != end_ && !is_whitespace(*next_)) ++next_;
-    if (next_ != end_ || !refill()) return field_status::stored;
+    const unsigned char* next = next_;
+    while (next != end_ && !is_whitespace(*next)) ++next;
+    next_ = next;
+    if (next != end_ || !refill()) return field_status::stored;
   }
 }
 
@@ -119,16 +125,22 @@ field_status text_reader::integer_field(std::int32_t& value) {
   }
   if (!is_digit(c)) return field_status::missing;
 
-  // Checked before each digit, so the magnitude never exceeds the limit.
-  const std::uint32_t limit = negative ? 2147483648U : 2147483647U;
-  std::uint32_t magnitude = 0;
-  do {
-    const auto digit = static_cast<std::uint32_t>(c - '0');
-    if (magnitude > (limit - digit) / 10) return field_status::out_of_range;
-    magnitude = magnitude * 10 + digit;
-    ++next_;
-    c = peek();
-  } while (is_digit(c));
+  // 64 bits hold any 32-bit magnitude times ten plus a digit, so checking
+  // after each digit is enough to stop before an overflow.
+  const std::uint64_t limit = negative ? 2147483648U : 2147483647U;
+  std::uint64_t magnitude = 0;
+  for (;;) {
+    const unsigned char* next = next_;
+    for (; next != end_ && is_digit(*next); ++next) {
+      magnitude = magnitude * 10 + static_cast<std::uint64_t>(*next - '0');
+      if (magnitude > limit) {
+        next_ = next;
+        return field_status::out_of_range;
+      }
+    }
+    next_ = next;
+    if (next != end_ || !refill()) break;
+  }
 
   value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
                    : static_cast<std::int32_t>(magnitude);

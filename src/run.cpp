@@ -1,0 +1,68 @@
+#include "run.hpp"
+
+#include <cstdio>
+#include <memory>
+
+#include "files.hpp"
+#include "records.hpp"
+#include "region_reader.hpp"
+#include "snp_reader.hpp"
+#include "text_reader.hpp"
+#include "weight_writer.hpp"
+#include "weighting.hpp"
+
+namespace {
+
+struct input_closer {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using input_file = std::unique_ptr<std::FILE, input_closer>;
+
+// The tables live for the whole run, in static storage.
+snp_table snps;
+region_table regions;
+
+bool read_inputs(std::FILE* snp_file, std::FILE* region_file, std::string* error) {
+  {
+    text_reader in(snp_file, SNP_FILE_NAME);
+    if (!read_snp_file(in, snps, error)) return false;
+  }
+  text_reader in(region_file, REGION_FILE_NAME);
+  return read_region_file(in, regions, error);
+}
+
+}  // namespace
+
+int run(std::string* error) {
+  // Both inputs are opened before the weight file, so that a missing input
+  // leaves an earlier weight file as it was.
+  input_file snp_file(open_input(SNP_FILE_NAME, error));
+  if (!snp_file) return RUN_REFUSED;
+  input_file region_file(open_input(REGION_FILE_NAME, error));
+  if (!region_file) return RUN_REFUSED;
+  std::FILE* weight_file = create_output(WEIGHT_FILE_NAME, error);
+  if (weight_file == nullptr) return RUN_REFUSED;
+
+  // From here on a failed run removes the weight file it created, so that
+  // no empty or partial file passes for a result.
+  const auto discard_weight_file = [weight_file](int status) {
+    std::fclose(weight_file);
+    std::remove(WEIGHT_FILE_NAME);
+    return status;
+  };
+
+  if (!read_inputs(snp_file.get(), region_file.get(), error)) return discard_weight_file(RUN_REFUSED);
+  give_default_weights(snps);
+  apply_region_rule(snps, regions);
+  if (!write_weight_file(weight_file, snps, error)) return discard_weight_file(RUN_WRITE_FAILED);
+
+  // Closed in this order: the SNP file, the region file, the weight file.
+  std::fclose(snp_file.release());
+  std::fclose(region_file.release());
+  if (!close_output(weight_file, WEIGHT_FILE_NAME, error)) {
+    std::remove(WEIGHT_FILE_NAME);
+    return RUN_WRITE_FAILED;
+  }
+  return 0;
+}
+

@@ -1,0 +1,71 @@
+// Fuzzes the whole run in a temporary directory. The input is split at the
+// first "|||" into the SNP file and the region file. Whatever they hold, the
+// run either succeeds with one weight line per SNP, or fails with one line
+// naming a file and leaves no weight file behind.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "records.hpp"
+#include "run.hpp"
+
+namespace {
+
+void check(bool condition) {
+  if (!condition) std::abort();
+}
+
+void write_file(const char* name, std::string_view bytes) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  check(static_cast<bool>(out));
+}
+
+// Enters a fresh temporary directory once, for every run of the process.
+struct temporary_directory {
+  temporary_directory() {
+    path = std::filesystem::temp_directory_path() / ("snp_weight_fuzz_" + std::to_string(std::rand()));
+    std::filesystem::create_directories(path);
+    std::filesystem::current_path(path);
+  }
+  ~temporary_directory() {
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::filesystem::path path;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static temporary_directory directory;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::size_t split = bytes.find("|||");
+  write_file(SNP_FILE_NAME, bytes.substr(0, split));
+  write_file(REGION_FILE_NAME, split == std::string_view::npos ? "" : bytes.substr(split + 3));
+
+  std::string error;
+  const int status = run(&error);
+  if (status == 0) {
+    std::ifstream weights(WEIGHT_FILE_NAME, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(weights)), std::istreambuf_iterator<char>());
+    check(text.empty() || text.back() == '\n');
+    for (std::size_t line = 0, end; line < text.size(); line = end + 1) {
+      end = text.find('\n', line);
+      const std::string_view row = std::string_view(text).substr(line, end - line);
+      check(row.ends_with("\t0.400000") || row.ends_with("\t0.800000"));
+    }
+  } else {
+    check(status == RUN_REFUSED);
+    check(error.find('\n') == std::string::npos);
+    check(error.starts_with(SNP_FILE_NAME) || error.starts_with(REGION_FILE_NAME));
+    check(!std::filesystem::exists(WEIGHT_FILE_NAME));
+  }
+  return 0;
+}
