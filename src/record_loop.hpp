@@ -50,13 +50,12 @@ std::string read_error_message(const text_reader& in);
 // records"). `count` ends as the number of records read. Returns false with
 // a one-line message in `error` when the input is refused.
 template <class ReadRecord>
-bool read_records(text_reader& in, int capacity, std::string_view kind, int& count,
-                  ReadRecord read_record, std::string* error) {
+bool read_records(text_reader& in, int capacity, std::string_view kind, int& count, ReadRecord read_record,
+                  std::string* error) {
   count = 0;
   while (in.skip_whitespace()) {
     if (count == capacity) {
-      *error = message_at(in, in.line(),
-                          "more than " + std::to_string(capacity) + " " + std::string(kind));
+      *error = message_at(in, in.line(), "more than " + std::to_string(capacity) + " " + std::string(kind));
       return false;
     }
     record_fields fields(in);

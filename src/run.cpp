@@ -65,4 +65,3 @@ int run(std::string* error) {
   }
   return 0;
 }
-

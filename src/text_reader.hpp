@@ -36,8 +36,8 @@ class text_reader {
   // Reads bytes held in memory (tests and fuzzing), which must outlive it.
   text_reader(std::string_view bytes, std::string_view file_name);
   template <class Temporary>
-    requires std::same_as<Temporary, std::string>
-  text_reader(Temporary&& bytes, std::string_view file_name) = delete;
+  requires std::same_as<Temporary, std::string> text_reader(Temporary&& bytes, std::string_view file_name)
+  = delete;
 
   text_reader(const text_reader&) = delete;
   text_reader& operator=(const text_reader&) = delete;

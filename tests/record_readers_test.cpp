@@ -50,9 +50,15 @@ TEST(SnpReaderTest, ReadsRecordsByThePattern) {
       {"rs1 12abc A", {{"rs1", 12}, {"A", 0}}, ""},
       {"rs1 -x A", {{"rs1", 0}, {"x", 0}, {"A", 0}}, ""},
       {"- + -", {{"-", 0}, {"-", 0}}, ""},
-      {"rs1 10 A\x1a" "rs2 20 B", {{"rs1", 10}}, ""},
+      {"rs1 10 A\x1a"
+       "rs2 20 B",
+       {{"rs1", 10}},
+       ""},
       {"rs1 10 A\n\x1a", {{"rs1", 10}}, ""},
-      {"\x1a" "rs1 10 A", {}, ""},
+      {"\x1a"
+       "rs1 10 A",
+       {},
+       ""},
       {std::string(19, 'n') + " 1 A", {{std::string(19, 'n'), 1}}, ""},
       {"rs1 1 " + std::string(100000, 'x') + " rs2 2 y", {{"rs1", 1}, {"rs2", 2}}, ""},
       {"rs1 1 A\n" + long_name + " 2 B", {}, "SNP_positions.txt:2: SNP name longer than 19 characters"},
@@ -111,7 +117,10 @@ TEST(RegionReaderTest, ReadsRecordsByThePattern) {
       // and 0; reading resumes at it.
       {"a b c x 1 2\nd e f 5 6", {{0, 0}, {0, 0}, {5, 6}}, ""},
       {"a b c 1 y\nd e f 5 6", {{1, 0}, {0, 0}, {0, 0}}, ""},
-      {"a b c 1 2\x1a" "d e f 3 4", {{1, 2}}, ""},
+      {"a b c 1 2\x1a"
+       "d e f 3 4",
+       {{1, 2}},
+       ""},
       {"a b c 2147483647 -2147483648", {{2147483647, -2147483647 - 1}}, ""},
       {"a b c 1 2\na b c 1 99999999999", {}, "gene_regions.txt:2: position out of range"},
       {"a b c\n-2147483649 1", {}, "gene_regions.txt:2: position out of range"},

@@ -50,8 +50,12 @@ TEST(TextReaderTest, IntegerFieldFollowsTheFieldRules) {
       {"-", field_status::missing, -99, ""},
       {"", field_status::missing, -99, ""},
       {" \r\n ", field_status::missing, -99, ""},
-      {"\x1a" "5", field_status::missing, -99, ""},
-      {"1\x1a" "2", field_status::stored, 1, ""},
+      {"\x1a"
+       "5",
+       field_status::missing, -99, ""},
+      {"1\x1a"
+       "2",
+       field_status::stored, 1, ""},
       {"3.5", field_status::stored, 3, ".5"},
   };
   for (const auto& c : cases) {
@@ -80,7 +84,9 @@ TEST(TextReaderTest, TextFieldFollowsTheFieldRules) {
       {"\xff\xfe\x01", 20, field_status::stored, "\xff\xfe\x01", ""},
       {std::string(19, 'n') + " x", 20, field_status::stored, std::string(19, 'n'), " x"},
       {std::string(20, 'n'), 20, field_status::too_long, "", ""},
-      {"ab\x1a" "cd", 20, field_status::stored, "ab", ""},
+      {"ab\x1a"
+       "cd",
+       20, field_status::stored, "ab", ""},
       {"", 20, field_status::missing, "", ""},
       {"  \n", 20, field_status::missing, "", ""},
       {"\x1a rs1", 20, field_status::missing, "", ""},
@@ -122,7 +128,10 @@ TEST(TextReaderTest, CountsLineFeedsOnlySoCrLfCountsOnce) {
 }
 
 TEST(TextReaderTest, PeekAndGetStopAtCtrlZ) {
-  text_reader in("a\n\x1a" "b", "f");
+  text_reader in(
+      "a\n\x1a"
+      "b",
+      "f");
   EXPECT_EQ(in.peek(), 'a');
   EXPECT_EQ(in.get(), 'a');
   EXPECT_EQ(in.get(), '\n');
@@ -167,7 +176,9 @@ TEST(StreamReaderTest, FieldsSpanningBufferRefillsReadWhole) {
 }
 
 TEST(StreamReaderTest, CtrlZInALaterBufferEndsTheInput) {
-  const stream_ptr stream = stream_with(std::string(100000, '\n') + "a\x1a" "b c");
+  const stream_ptr stream = stream_with(std::string(100000, '\n') +
+                                        "a\x1a"
+                                        "b c");
   ASSERT_TRUE(stream);
   text_reader in(stream.get(), "f");
   EXPECT_EQ(in.skip_text_field(), field_status::stored);

@@ -1,13 +1,13 @@
 #include "weight_writer.hpp"
 
-#include "files.hpp"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "files.hpp"
 
 namespace {
 
