@@ -35,9 +35,9 @@ class text_reader {
   text_reader(std::FILE* stream, std::string_view file_name);
   // Reads bytes held in memory (tests and fuzzing), which must outlive it.
   text_reader(std::string_view bytes, std::string_view file_name);
-  template <class Temporary>
-  requires std::same_as<Temporary, std::string> text_reader(Temporary&& bytes, std::string_view file_name)
-  = delete;
+  // A temporary string would be gone before the first read.
+  template <std::same_as<std::string> Temporary>
+  text_reader(Temporary&& bytes, std::string_view file_name) = delete;
 
   text_reader(const text_reader&) = delete;
   text_reader& operator=(const text_reader&) = delete;
