@@ -80,38 +80,42 @@ bool text_reader::skip_whitespace() {
   }
 }
 
-field_status text_reader::text_field(std::span<char> out, std::size_t& length) {
-  if (!skip_whitespace()) return field_status::missing;
+template <class TakePiece>
+bool text_reader::take_text_field(TakePiece take_piece) {
+  if (!skip_whitespace()) return false;
   field_line_ = line_;
-  const std::size_t capacity = out.size() - 1;
-  std::size_t n = 0;
   for (;;) {
     const unsigned char* stop = next_;
     while (stop != end_ && !is_whitespace(*stop)) ++stop;
-    const auto piece = static_cast<std::size_t>(stop - next_);
-    if (piece > capacity - n) {
-      out[n] = '\0';
-      return field_status::too_long;
-    }
-    std::memcpy(out.data() + n, next_, piece);
-    n += piece;
+    if (!take_piece(next_, stop)) return true;
     next_ = stop;
-    if (stop != end_ || !refill()) break;
+    if (stop != end_ || !refill()) return true;
   }
+}
+
+field_status text_reader::text_field(std::span<char> out, std::size_t& length) {
+  const std::size_t capacity = out.size() - 1;
+  std::size_t n = 0;
+  bool fits = true;
+  const bool found = take_text_field([&](const unsigned char* first, const unsigned char* last) {
+    const auto piece = static_cast<std::size_t>(last - first);
+    fits = piece <= capacity - n;
+    if (fits) {
+      std::memcpy(out.data() + n, first, piece);
+      n += piece;
+    }
+    return fits;
+  });
   out[n] = '\0';
+  if (!found) return field_status::missing;
+  if (!fits) return field_status::too_long;
   length = n;
   return field_status::stored;
 }
 
 field_status text_reader::skip_text_field() {
-  if (!skip_whitespace()) return field_status::missing;
-  field_line_ = line_;
-  for (;;) {
-    const unsigned char* next = next_;
-    while (next != end_ && !is_whitespace(*next)) ++next;
-    next_ = next;
-    if (next != end_ || !refill()) return field_status::stored;
-  }
+  const bool found = take_text_field([](const unsigned char*, const unsigned char*) { return true; });
+  return found ? field_status::stored : field_status::missing;
 }
 
 field_status text_reader::integer_field(std::int32_t& value) {

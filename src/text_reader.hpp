@@ -83,6 +83,12 @@ class text_reader {
   // Fills the buffer from the stream. Returns false when nothing more can be
   // read: the end of the file, a Ctrl-Z byte or a read error.
   bool refill();
+  // The one rule for where a text field lies: skips whitespace, then hands
+  // take_piece(first, last) each buffered piece of the run of bytes that are
+  // not whitespace, until the run ends or take_piece returns false. Returns
+  // false when the input ended before the field began.
+  template <class TakePiece>
+  bool take_text_field(TakePiece take_piece);
   // Makes [next_, end_) the bytes before the first Ctrl-Z in it, if any.
   void stop_at_ctrl_z();
 
