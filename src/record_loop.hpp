@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 
 // The fields of one record, taken in pattern order. Once a field is missing
 // the record has ended and the later fields are neither read nor stored.
+// Defined inline, so that each record pattern compiles into one loop.
 class record_fields {
  public:
   explicit record_fields(text_reader& in) : in_(in) {}
@@ -34,6 +36,10 @@ class record_fields {
 
  private:
   bool taking() const { return !ended_ && refusal_.empty(); }
+  void refuse(std::string_view what, std::string_view why) {
+    refusal_ = what;
+    refusal_ += why;
+  }
 
   text_reader& in_;
   bool ended_ = false;
@@ -41,7 +47,7 @@ class record_fields {
 };
 
 // "FILE:LINE: message".
-std::string message_at(const text_reader& in, long line, std::string_view message);
+std::string message_at(const text_reader& in, std::int64_t line, std::string_view message);
 // "FILE: read error: REASON" when the input ended in a read error, else "".
 std::string read_error_message(const text_reader& in);
 
@@ -49,6 +55,46 @@ std::string read_error_message(const text_reader& in);
 // k of the caller's table, which has `capacity` rows of `kind` ("SNP
 // records"). `count` ends as the number of records read. Returns false with
 // a one-line message in `error` when the input is refused.
+inline record_fields& record_fields::text(std::span<char> out, std::string_view what) {
+  if (!taking()) return *this;
+  std::size_t length = 0;
+  switch (in_.text_field(out, length)) {
+    case field_status::stored:
+      // The stored text is terminated, so a NUL byte would cut it short.
+      if (std::memchr(out.data(), '\0', length) != nullptr) refuse(what, " holds a NUL byte");
+      break;
+    case field_status::too_long:
+      refuse(what, " longer than " + std::to_string(out.size() - 1) + " characters");
+      break;
+    case field_status::missing:
+    case field_status::out_of_range:
+      ended_ = true;
+      break;
+  }
+  return *this;
+}
+
+inline record_fields& record_fields::skip_text() {
+  if (taking()) ended_ = in_.skip_text_field() != field_status::stored;
+  return *this;
+}
+
+inline record_fields& record_fields::integer(std::int32_t& out) {
+  if (!taking()) return *this;
+  switch (in_.integer_field(out)) {
+    case field_status::stored:
+      break;
+    case field_status::out_of_range:
+      refuse("position", " out of range");
+      break;
+    case field_status::missing:
+    case field_status::too_long:
+      ended_ = true;
+      break;
+  }
+  return *this;
+}
+
 template <class ReadRecord>
 bool read_records(text_reader& in, int capacity, std::string_view kind, int& count, ReadRecord read_record,
                   std::string* error) {

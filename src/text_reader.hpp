@@ -9,12 +9,20 @@
 //  - a read error ends the input too, but is kept, so that it is never
 //    taken for the end of the file (see read_failed()).
 // It counts line feeds as it goes, so that a refusal can name its line.
+//
+// The field functions are defined here, inline, so that a record loop
+// compiles into one tight loop over the buffered bytes; only a refill
+// leaves it.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,10 +37,11 @@ enum class field_status {
 class text_reader {
  public:
   static constexpr int end_of_input = -1;
+  static constexpr std::size_t default_buffer_size = 64 * 1024;
 
-  // Reads `stream`, which stays owned by the caller. `file_name` is used in
-  // messages only.
-  text_reader(std::FILE* stream, std::string_view file_name);
+  // Reads `stream`, which stays owned by the caller, through a buffer of
+  // `buffer_size` bytes (at least 1). `file_name` is used in messages only.
+  text_reader(std::FILE* stream, std::string_view file_name, std::size_t buffer_size = default_buffer_size);
   // Reads bytes held in memory (tests and fuzzing), which must outlive it.
   text_reader(std::string_view bytes, std::string_view file_name);
   // A temporary string would be gone before the first read.
@@ -48,7 +57,14 @@ class text_reader {
     return *next_;
   }
   // Takes the next byte; end_of_input once the input has ended.
-  int get();
+  int get() {
+    const int c = peek();
+    if (c != end_of_input) {
+      ++next_;
+      line_ += c == '\n';
+    }
+    return c;
+  }
 
   // Skips any amount of whitespace, none included. Returns true when a byte
   // other than whitespace follows, false at the end of the input.
@@ -69,9 +85,9 @@ class text_reader {
   field_status integer_field(std::int32_t& value);
 
   // The 1-based line the reader is on, and the line on which the last field
-  // began.
-  long line() const { return line_; }
-  long field_line() const { return field_line_; }
+  // began. 64 bits on every platform: a file may hold more than 2^31 lines.
+  std::int64_t line() const { return line_; }
+  std::int64_t field_line() const { return field_line_; }
   std::string_view file_name() const { return file_name_; }
 
   // True when the input ended because reading the stream failed; then
@@ -80,6 +96,16 @@ class text_reader {
   int read_error() const { return read_error_; }
 
  private:
+  static constexpr std::array<bool, 256> whitespace_table = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) table[c] = true;
+    return table;
+  }();
+  static bool is_whitespace(unsigned char c) { return whitespace_table[c]; }
+  static bool is_digit(int c) { return c >= '0' && c <= '9'; }
+  // The first whitespace byte in [first, last), or last.
+  static const unsigned char* find_whitespace(const unsigned char* first, const unsigned char* last);
+
   // Fills the buffer from the stream. Returns false when nothing more can be
   // read: the end of the file, a Ctrl-Z byte or a read error.
   bool refill();
@@ -94,11 +120,122 @@ class text_reader {
 
   std::FILE* stream_ = nullptr;
   std::string_view file_name_;
+  std::unique_ptr<unsigned char[]> buffer_;
+  std::size_t buffer_size_ = 0;
   const unsigned char* next_ = nullptr;
   const unsigned char* end_ = nullptr;
   bool input_ended_ = false;
   int read_error_ = 0;
-  long line_ = 1;
-  long field_line_ = 1;
-  unsigned char buffer_[64 * 1024];
+  std::int64_t line_ = 1;
+  std::int64_t field_line_ = 1;
 };
+
+inline const unsigned char* text_reader::find_whitespace(const unsigned char* first,
+                                                         const unsigned char* last) {
+  // Eight bytes at a time: every whitespace byte is below 0x21, so a word
+  // with no byte below 0x21 holds none. The lowest flagged byte is exact;
+  // it is then checked against the table, since a control byte other than
+  // whitespace is part of the field.
+  constexpr std::uint64_t ones = 0x0101010101010101U;
+  constexpr std::uint64_t high_bits = 0x8080808080808080U;
+  while (last - first >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, first, sizeof word);
+    const std::uint64_t below_0x21 = (word - ones * 0x21) & ~word & high_bits;
+    if (below_0x21 == 0) {
+      first += 8;
+      continue;
+    }
+    const int bit = std::endian::native == std::endian::little ? std::countr_zero(below_0x21)
+                                                               : std::countl_zero(below_0x21);
+    first += bit / 8;
+    if (is_whitespace(*first)) return first;
+    ++first;
+  }
+  while (first != last && !is_whitespace(*first)) ++first;
+  return first;
+}
+
+inline bool text_reader::skip_whitespace() {
+  // The hot loops work on a local copy of the position, so that it stays in
+  // a register.
+  for (;;) {
+    const unsigned char* next = next_;
+    std::int64_t lines = 0;
+    while (next != end_ && is_whitespace(*next)) lines += *next++ == '\n';
+    next_ = next;
+    line_ += lines;
+    if (next != end_) return true;
+    if (!refill()) return false;
+  }
+}
+
+template <class TakePiece>
+bool text_reader::take_text_field(TakePiece take_piece) {
+  if (!skip_whitespace()) return false;
+  field_line_ = line_;
+  for (;;) {
+    const unsigned char* stop = find_whitespace(next_, end_);
+    if (!take_piece(next_, stop)) return true;
+    next_ = stop;
+    if (stop != end_ || !refill()) return true;
+  }
+}
+
+inline field_status text_reader::text_field(std::span<char> out, std::size_t& length) {
+  const std::size_t capacity = out.size() - 1;
+  std::size_t n = 0;
+  bool fits = true;
+  const bool found = take_text_field([&](const unsigned char* first, const unsigned char* last) {
+    const auto piece = static_cast<std::size_t>(last - first);
+    fits = piece <= capacity - n;
+    if (fits) {
+      std::memcpy(out.data() + n, first, piece);
+      n += piece;
+    }
+    return fits;
+  });
+  out[n] = '\0';
+  if (!found) return field_status::missing;
+  if (!fits) return field_status::too_long;
+  length = n;
+  return field_status::stored;
+}
+
+inline field_status text_reader::skip_text_field() {
+  const bool found = take_text_field([](const unsigned char*, const unsigned char*) { return true; });
+  return found ? field_status::stored : field_status::missing;
+}
+
+inline field_status text_reader::integer_field(std::int32_t& value) {
+  if (!skip_whitespace()) return field_status::missing;
+  field_line_ = line_;
+  int c = *next_;
+  const bool negative = c == '-';
+  if (c == '-' || c == '+') {
+    ++next_;
+    c = peek();
+  }
+  if (!is_digit(c)) return field_status::missing;
+
+  // 64 bits hold any 32-bit magnitude times ten plus a digit, so checking
+  // after each digit is enough to stop before an overflow.
+  const std::uint64_t limit = negative ? 2147483648U : 2147483647U;
+  std::uint64_t magnitude = 0;
+  for (;;) {
+    const unsigned char* next = next_;
+    for (; next != end_ && is_digit(*next); ++next) {
+      magnitude = magnitude * 10 + static_cast<std::uint64_t>(*next - '0');
+      if (magnitude > limit) {
+        next_ = next;
+        return field_status::out_of_range;
+      }
+    }
+    next_ = next;
+    if (next != end_ || !refill()) break;
+  }
+
+  value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
+                   : static_cast<std::int32_t>(magnitude);
+  return field_status::stored;
+}
