@@ -14,7 +14,9 @@ inline constexpr const char* REGION_FILE_NAME = "gene_regions.txt";
 inline constexpr const char* WEIGHT_FILE_NAME = "weight.txt";
 
 inline constexpr int MAX_SNPS = 2000;
-inline constexpr int MAX_REGIONS = 1'000'000;
+// 2^24 regions: room for a genome's exon or regulatory-element annotation.
+// The table is static storage, so pages no region reaches cost nothing.
+inline constexpr int MAX_REGIONS = 1 << 24;
 
 // A name is at most 19 characters: the field is 20 bytes with a terminator.
 inline constexpr int SNP_NAME_SIZE = 20;

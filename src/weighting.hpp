@@ -2,7 +2,10 @@
 // to WEIGHT_INSIDE each SNP whose position lies inside at least one region.
 #pragma once
 
+#include <span>
+
 #include "records.hpp"
+#include "region_scan.hpp"
 
 // Sets the weight of rows 0 to count - 1 to WEIGHT_OUTSIDE.
 void give_default_weights(snp_table& snps);
@@ -10,5 +13,21 @@ void give_default_weights(snp_table& snps);
 // Compares every SNP with every region, as signed 32-bit values, both ends
 // inside: start <= position && position <= end. There is no sorting, index
 // or early exit, so the result depends on neither table's order. Weights
-// are only ever raised.
+// are only ever raised. Runs the widest variant of the kernel that the CPU
+// supports.
 void apply_region_rule(snp_table& snps, const region_table& regions);
+
+// One compiled variant of the region rule's kernel.
+struct region_rule_variant {
+  const char* name;  // "portable", "x86-64-v3", "x86-64-v4"
+  region_scan_function scan;
+  bool supported;  // this CPU runs it
+};
+
+// Every variant compiled in, narrowest first (tests and the benchmark).
+std::span<const region_rule_variant> region_rule_variants();
+// The variant apply_region_rule runs: the widest supported.
+const region_rule_variant& chosen_region_rule_variant();
+
+// The region rule with a given kernel.
+void apply_region_rule(snp_table& snps, const region_table& regions, region_scan_function scan);

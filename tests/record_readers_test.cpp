@@ -151,7 +151,8 @@ TEST(RegionReaderTest, RefusesARecordBeyondCapacity) {
   full += "a b c 3 4\n";
   text_reader in(full, "gene_regions.txt");
   EXPECT_FALSE(read_region_file(in, regions, &error));
-  EXPECT_EQ(error, "gene_regions.txt:1000001: more than 1000000 gene regions");
+  EXPECT_EQ(error, "gene_regions.txt:" + std::to_string(MAX_REGIONS + 1) + ": more than " +
+                       std::to_string(MAX_REGIONS) + " gene regions");
 }
 
 }  // namespace

@@ -11,13 +11,15 @@ namespace {
 snp_table snps;
 region_table regions;
 
-void load(const std::vector<std::int32_t>& positions, const std::vector<gene_region>& rows) {
+// Weighs the tables, by default with the variant the tool would choose.
+void load(const std::vector<std::int32_t>& positions, const std::vector<gene_region>& rows,
+          region_scan_function scan = chosen_region_rule_variant().scan) {
   snps.count = static_cast<int>(positions.size());
   std::copy(positions.begin(), positions.end(), snps.positions);
   regions.count = static_cast<int>(rows.size());
   std::copy(rows.begin(), rows.end(), regions.rows);
   give_default_weights(snps);
-  apply_region_rule(snps, regions);
+  apply_region_rule(snps, regions, scan);
 }
 
 std::vector<double> weights() { return {snps.weights, snps.weights + snps.count}; }
@@ -52,28 +54,41 @@ TEST(RegionRuleTest, BothEndsAreInside) {
   }
 }
 
-// The vectorized rule against the rule as the literal nested loop, on tables
-// sized to hit the loop's vector bodies and remainders, in shuffled orders.
-TEST(RegionRuleTest, MatchesTheLiteralNestedLoopInAnyOrder) {
+// Every compiled variant the CPU runs against the rule as the literal nested
+// loop, on random and shuffled tables. The sizes hit every remainder of the
+// SNP groups (up to 128) and of the region blocks (4096), and the bounds
+// include the ends of the signed 32-bit range.
+TEST(RegionRuleTest, EveryVariantMatchesTheLiteralNestedLoopInAnyOrder) {
+  static constexpr std::int32_t edges[] = {int_min, int_min + 1, -1, 0, 1, int_max - 1, int_max};
   std::mt19937 random(12345);
-  for (int round = 0; round < 20; ++round) {
-    std::vector<std::int32_t> positions(random() % 67);
-    for (auto& p : positions) p = static_cast<std::int32_t>(random() % 2001) - 1000;
-    std::vector<gene_region> rows(random() % 37);
+  const auto any_position = [&random] {
+    return random() % 8 == 0 ? edges[random() % 7] : static_cast<std::int32_t>(random() % 2001) - 1000;
+  };
+  for (int round = 0; round < 24; ++round) {
+    std::vector<std::int32_t> positions(round == 0 ? MAX_SNPS : random() % 260);
+    for (auto& p : positions) p = any_position();
+    std::vector<gene_region> rows(round < 4 ? 4096 * round + round - 1 + (round == 0) : random() % 9000);
     for (auto& r : rows) {
-      r.start = static_cast<std::int32_t>(random() % 2001) - 1000;
-      r.end = r.start + static_cast<std::int32_t>(random() % 100) - 10;
+      r.start = any_position();
+      const std::int64_t near_end = std::int64_t{r.start} + random() % 40 - 5;
+      r.end = random() % 4 == 0 ? any_position()
+                                : static_cast<std::int32_t>(std::clamp<std::int64_t>(near_end, int_min, int_max));
+      if (r.end < r.start && random() % 2 == 0) r.end = r.start;  // equal bounds, often
     }
     std::vector<double> expected(positions.size(), out);
     for (std::size_t i = 0; i < positions.size(); ++i)
       for (const auto& r : rows)
         if (r.start <= positions[i] && positions[i] <= r.end) expected[i] = in;
 
-    load(positions, rows);
-    EXPECT_EQ(weights(), expected) << "round " << round;
-    std::shuffle(rows.begin(), rows.end(), random);
-    load(positions, rows);
-    EXPECT_EQ(weights(), expected) << "round " << round << ", regions shuffled";
+    for (const auto& variant : region_rule_variants()) {
+      if (!variant.supported) continue;
+      load(positions, rows, variant.scan);
+      EXPECT_EQ(weights(), expected) << variant.name << ", round " << round;
+      std::vector<gene_region> shuffled = rows;
+      std::shuffle(shuffled.begin(), shuffled.end(), random);
+      load(positions, shuffled, variant.scan);
+      EXPECT_EQ(weights(), expected) << variant.name << ", round " << round << ", regions shuffled";
+    }
   }
 }
 

@@ -1,2 +1,2 @@
-string(REPEAT "c g t 1 2\n" 999999 regions)
+string(REPEAT "c g t 1 2\n" 16777215 regions)
 file(WRITE "${WORK_DIR}/gene_regions.txt" "${regions}c g t 5 5\n")

@@ -1,2 +1,2 @@
-string(REPEAT "c g t 1 2\n" 1000001 regions)
+string(REPEAT "c g t 1 2\n" 16777217 regions)
 file(WRITE "${WORK_DIR}/gene_regions.txt" "${regions}")
