@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "files.hpp"
+#include "platform.hpp"
 #include "records.hpp"
 #include "region_reader.hpp"
 #include "snp_reader.hpp"
@@ -34,34 +35,27 @@ bool read_inputs(std::FILE* snp_file, std::FILE* region_file, std::string* error
 }  // namespace
 
 int run(std::string* error) {
-  // Both inputs are opened before the weight file, so that a missing input
-  // leaves an earlier weight file as it was.
+  // Both inputs are opened before the weight file, and the weight file
+  // before any record is read, so that a directory where nothing can be
+  // written is refused before the work.
   input_file snp_file(open_input(SNP_FILE_NAME, error));
   if (!snp_file) return RUN_REFUSED;
   input_file region_file(open_input(REGION_FILE_NAME, error));
   if (!region_file) return RUN_REFUSED;
-  std::FILE* weight_file = create_output(WEIGHT_FILE_NAME, error);
-  if (weight_file == nullptr) return RUN_REFUSED;
+  // The result goes to a temporary file that replaces weight.txt only once
+  // it is complete: a failed or killed run leaves an earlier weight.txt as
+  // it was, and removes the temporary (the destructor, or a signal handler).
+  platform::replacement_file weight_file;
+  if (!weight_file.open(WEIGHT_FILE_NAME, error)) return RUN_REFUSED;
 
-  // From here on a failed run removes the weight file it created, so that
-  // no empty or partial file passes for a result.
-  const auto discard_weight_file = [weight_file](int status) {
-    std::fclose(weight_file);
-    std::remove(WEIGHT_FILE_NAME);
-    return status;
-  };
-
-  if (!read_inputs(snp_file.get(), region_file.get(), error)) return discard_weight_file(RUN_REFUSED);
+  if (!read_inputs(snp_file.get(), region_file.get(), error)) return RUN_REFUSED;
   give_default_weights(snps);
   apply_region_rule(snps, regions);
-  if (!write_weight_file(weight_file, snps, error)) return discard_weight_file(RUN_WRITE_FAILED);
+  if (!write_weight_file(weight_file.stream(), snps, error)) return RUN_WRITE_FAILED;
 
   // Closed in this order: the SNP file, the region file, the weight file.
   std::fclose(snp_file.release());
   std::fclose(region_file.release());
-  if (!close_output(weight_file, WEIGHT_FILE_NAME, error)) {
-    std::remove(WEIGHT_FILE_NAME);
-    return RUN_WRITE_FAILED;
-  }
+  if (!weight_file.commit(error)) return RUN_WRITE_FAILED;
   return 0;
 }

@@ -5,11 +5,10 @@
 #include <string>
 
 // Exit statuses of a failed run.
-inline constexpr int RUN_REFUSED = 1;        // a file cannot be opened, or an input is refused
-inline constexpr int RUN_WRITE_FAILED = -1;  // writing the weight file failed
+inline constexpr int RUN_REFUSED = 1;        // a file cannot be opened, an input is refused, no memory
+inline constexpr int RUN_WRITE_FAILED = -1;  // writing or replacing the weight file failed
 
-// Runs once in the current directory. Returns 0 on success; otherwise
-// RUN_REFUSED or RUN_WRITE_FAILED with a one-line message in `error`, and
-// no weight file is left behind (an earlier one survives only a failure to
-// open an input).
+// Runs once in the current directory. Returns 0 on success, with weight.txt
+// replaced whole; otherwise RUN_REFUSED or RUN_WRITE_FAILED with a one-line
+// message in `error`, and weight.txt as it was before the run.
 int run(std::string* error);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files.hpp"
+#include "platform.hpp"
 
 namespace {
 
@@ -75,14 +76,15 @@ TEST(WeightWriterTest, ReportsTheFirstFailedWrite) {
   std::fclose(full);
 }
 
-TEST(CloseOutputTest, ReportsAFailedFinalFlush) {
-  // The line fits in the buffer, so only the flush at the close fails.
-  std::FILE* full = std::fopen("/dev/full", "w");
-  if (full == nullptr) GTEST_SKIP() << "no /dev/full on this platform";
-  std::fputs("rs1\t0.400000\n", full);
+TEST(ReplacementFileTest, ReportsAFailedFinalFlush) {
+  // A device is written in place. The line fits in the buffer, so only the
+  // flush at the commit fails.
+  platform::replacement_file full;
   std::string error;
-  EXPECT_FALSE(close_output(full, "weight.txt", &error));
-  EXPECT_EQ(error, "weight.txt: write error: No space left on device");
+  if (!full.open("/dev/full", &error)) GTEST_SKIP() << "no /dev/full on this platform";
+  std::fputs("rs1\t0.400000\n", full.stream());
+  EXPECT_FALSE(full.commit(&error));
+  EXPECT_EQ(error, "/dev/full: write error: No space left on device");
 }
 
 }  // namespace
