@@ -5,21 +5,29 @@
 // ignored) and prints nothing on success; a failure prints one line on
 // stderr and exits non-zero.
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 
+#include "platform.hpp"
 #include "run.hpp"
 
+namespace {
+
+// Called when an allocation fails. Ends the run here rather than throwing:
+// with no memory left, the C++ runtime may have none to throw with either.
+[[noreturn]] void out_of_memory() {
+  platform::remove_temporary_now();
+  std::fputs("snp_weight: out of memory\n", stderr);
+  std::_Exit(RUN_REFUSED);
+}
+
+}  // namespace
+
 int main() {
+  std::set_new_handler(out_of_memory);
   std::string error;
-  int status = 0;
-  try {
-    status = run(&error);
-  } catch (const std::bad_alloc&) {
-    // The run's destructors have removed its temporary file by now.
-    std::fputs("snp_weight: out of memory\n", stderr);
-    return RUN_REFUSED;
-  }
+  const int status = run(&error);
   if (status != 0) std::fprintf(stderr, "%s\n", error.c_str());
   return status;
 }

@@ -61,7 +61,7 @@ void remove_pending_file(const char* path) {
 }
 
 void remove_pending_and_reraise(int signal_number) {
-  if (const char* path = pending_temporary) remove_pending_file(path);
+  remove_temporary_now();
   // Ended by the signal itself, so the exit status still tells why.
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
@@ -167,6 +167,10 @@ std::string cannot(const char* name, const char* what, const std::string& reason
 }
 
 }  // namespace
+
+void remove_temporary_now() {
+  if (const char* path = pending_temporary) remove_pending_file(path);
+}
 
 replacement_file::~replacement_file() { discard(); }
 

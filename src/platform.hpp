@@ -54,4 +54,8 @@ class replacement_file {
   std::FILE* stream_ = nullptr;
 };
 
+// Removes the live temporary of a replacement_file, if any, without
+// allocating: for a process about to end abruptly (out of memory).
+void remove_temporary_now();
+
 }  // namespace platform

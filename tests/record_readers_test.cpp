@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,19 @@ struct snp_row {
   std::int32_t position;
   bool operator==(const snp_row&) const = default;
 };
+
+// A table's rows as text, to compare two readings.
+std::string rows_of(const snp_table& table) {
+  std::string text;
+  for (int k = 0; k < table.count; ++k) text += std::string(table.names[k]) + ' ' + std::to_string(table.positions[k]) + ';';
+  return text;
+}
+std::string rows_of(const region_table& table) {
+  std::string text;
+  for (int k = 0; k < table.count; ++k)
+    text += std::to_string(table.rows[k].start) + ' ' + std::to_string(table.rows[k].end) + ';';
+  return text;
+}
 
 std::ostream& operator<<(std::ostream& out, const snp_row& row) {
   return out << '{' << row.name << ' ' << row.position << '}';
@@ -153,6 +167,50 @@ TEST(RegionReaderTest, RefusesARecordBeyondCapacity) {
   EXPECT_FALSE(read_region_file(in, regions, &error));
   EXPECT_EQ(error, "gene_regions.txt:" + std::to_string(MAX_REGIONS + 1) + ": more than " +
                        std::to_string(MAX_REGIONS) + " gene regions");
+}
+
+}  // namespace
+
+namespace {
+
+// Through a stream with buffers of 1 to 9 bytes, every field and record
+// crosses a refill at every offset: both readers must read exactly what
+// they read from the same bytes in memory.
+TEST(RecordReadersTest, SmallBuffersReadLikeMemory) {
+  const std::vector<std::string> inputs = {
+      "rs1 10 A\r\nrs2 -20 B\r\n",
+      "rs1 x A rs2 +0020 B\n\n",
+      "n1 2147483647 c n2 -2147483648 c\x1a n3 3 c",
+      "a b c 1 2 d e f -3 -4 g h i 5",
+      "rs1 1 " + std::string(40, 'x') + " rs2 2 y",
+      std::string(19, 'n') + " 1 A " + std::string(20, 'm') + " 2 B",
+      "a b c 99999999999 1",
+  };
+  for (const auto& input : inputs) {
+    std::string memory_snps, memory_regions;
+    {
+      std::string error;
+      text_reader snp_in(input, "SNP_positions.txt");
+      text_reader region_in(input, "gene_regions.txt");
+      memory_snps = read_snp_file(snp_in, snps, &error) ? rows_of(snps) : error;
+      memory_regions = read_region_file(region_in, regions, &error) ? rows_of(regions) : error;
+    }
+    for (std::size_t buffer_size = 1; buffer_size < 10; ++buffer_size) {
+      std::string error;
+      std::FILE* stream = std::tmpfile();
+      ASSERT_NE(stream, nullptr);
+      std::fwrite(input.data(), 1, input.size(), stream);
+      std::rewind(stream);
+      text_reader snp_in(stream, "SNP_positions.txt", buffer_size);
+      EXPECT_EQ(read_snp_file(snp_in, snps, &error) ? rows_of(snps) : error, memory_snps)
+          << '"' << input << "\", buffer " << buffer_size;
+      std::rewind(stream);
+      text_reader region_in(stream, "gene_regions.txt", buffer_size);
+      EXPECT_EQ(read_region_file(region_in, regions, &error) ? rows_of(regions) : error, memory_regions)
+          << '"' << input << "\", buffer " << buffer_size;
+      std::fclose(stream);
+    }
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #                     WINDOWS_TARGET set; it may generate large inputs, make
 #                     links or folders, or call skip_case(reason); it may set
 #                     expected_weight_text in place of expected/weight.txt,
+#                     expected_stderr_text in place of expected/stderr,
 #                     weight_is_directory when it made weight.txt a folder, or
 #                     weight_link_may_remain for a link that holds no result
 #   expected/status   the exit status (0 when absent; -1 is read as 255)
@@ -86,12 +87,20 @@ if(EXISTS "${CASE_DIR}/expected/stderr.regex")
   endif()
 else()
   set(expected_err "")
-  if(EXISTS "${CASE_DIR}/expected/stderr")
+  if(DEFINED expected_stderr_text)
+    set(expected_err "${expected_stderr_text}")
+  elseif(EXISTS "${CASE_DIR}/expected/stderr")
     file(READ "${CASE_DIR}/expected/stderr" expected_err)
   endif()
   if(NOT err STREQUAL expected_err)
     fail("stderr is:\n${err}\nexpected:\n${expected_err}")
   endif()
+endif()
+
+# A run, failed or not, leaves no temporary file behind.
+file(GLOB temporaries "${WORK_DIR}/weight.txt.*.tmp")
+if(temporaries)
+  fail("temporary files left: ${temporaries}")
 endif()
 
 # The weight file, byte for byte.

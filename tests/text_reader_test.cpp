@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -196,5 +199,34 @@ TEST(TextReaderReadErrorTest, AReadErrorIsKeptNotTakenForTheEnd) {
   EXPECT_TRUE(in.read_failed());
   EXPECT_NE(in.read_error(), 0);
 }
+
+// Line numbers are 64-bit on every platform (long is 32 bits on Windows).
+static_assert(std::is_same_v<decltype(std::declval<text_reader&>().line()), std::int64_t>);
+
+#if defined(__GLIBC__)
+// A stream of 2^31 + 4 line feeds, made on the fly, then a field.
+TEST(StreamReaderTest, CountsLinesPastTwoToThe31) {
+  struct endless_lines {
+    std::uint64_t left = (std::uint64_t{1} << 31) + 4;
+    static ssize_t read(void* cookie, char* buffer, std::size_t size) {
+      auto& lines = *static_cast<endless_lines*>(cookie);
+      if (lines.left == 0) {
+        std::memcpy(buffer, "x", 1);
+        return size == 0 ? 0 : (lines.left = ~std::uint64_t{0}, 1);
+      }
+      if (lines.left == ~std::uint64_t{0}) return 0;
+      const std::size_t n = size < lines.left ? size : static_cast<std::size_t>(lines.left);
+      std::memset(buffer, '\n', n);
+      lines.left -= n;
+      return static_cast<ssize_t>(n);
+    }
+  } lines;
+  const stream_ptr stream(fopencookie(&lines, "r", {endless_lines::read, nullptr, nullptr, nullptr}));
+  ASSERT_TRUE(stream);
+  text_reader in(stream.get(), "f", 1 << 20);
+  EXPECT_EQ(in.skip_text_field(), field_status::stored);
+  EXPECT_EQ(in.field_line(), (std::int64_t{1} << 31) + 5);
+}
+#endif
 
 }  // namespace

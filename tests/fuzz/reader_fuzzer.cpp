@@ -1,7 +1,10 @@
 // Fuzzes both record readers on the same bytes: whatever the input, each
 // either fills its table within capacity by the field rules or refuses the
-// input with one line naming the file.
+// input with one line naming the file. The first byte chooses a buffer of 1
+// to 16 bytes for a second reading through a stream, whose refills must
+// change nothing.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +17,8 @@ namespace {
 
 snp_table snps;
 region_table regions;
+snp_table stream_snps;
+region_table stream_regions;
 
 void check(bool condition) {
   if (!condition) std::abort();
@@ -26,8 +31,23 @@ void check_refusal(const std::string& error, std::string_view file_name) {
 
 }  // namespace
 
+// Reads `bytes` again through a stream with a buffer of `buffer_size`.
+template <class Table, class Read>
+std::string read_through_stream(std::string_view bytes, const char* name, std::size_t buffer_size,
+                                Table& table, Read read) {
+  std::string error;
+  std::FILE* stream = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+  if (stream == nullptr) std::abort();
+  text_reader in(stream, name, buffer_size);
+  const bool accepted = read(in, table, &error);
+  std::fclose(stream);
+  return accepted ? std::string() : error;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  if (size < 2) return 0;  // fmemopen wants at least one byte
+  const std::size_t buffer_size = 1 + data[0] % 16;
+  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string error;
 
   text_reader snp_input(bytes, SNP_FILE_NAME);
@@ -43,6 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     check_refusal(error, SNP_FILE_NAME);
   }
+  const bool snps_accepted = error.empty();
+  check(read_through_stream(bytes, SNP_FILE_NAME, buffer_size, stream_snps, read_snp_file) ==
+        (snps_accepted ? "" : error));
+  if (snps_accepted) {
+    check(stream_snps.count == snps.count);
+    for (int k = 0; k < snps.count; ++k)
+      check(std::strcmp(stream_snps.names[k], snps.names[k]) == 0 && stream_snps.positions[k] == snps.positions[k]);
+  }
 
   error.clear();
   text_reader region_input(bytes, REGION_FILE_NAME);
@@ -50,6 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(regions.count >= 0 && regions.count <= MAX_REGIONS);
   } else {
     check_refusal(error, REGION_FILE_NAME);
+  }
+  const bool regions_accepted = error.empty();
+  check(read_through_stream(bytes, REGION_FILE_NAME, buffer_size, stream_regions, read_region_file) ==
+        (regions_accepted ? "" : error));
+  if (regions_accepted) {
+    check(stream_regions.count == regions.count);
+    for (int k = 0; k < regions.count; ++k)
+      check(stream_regions.rows[k].start == regions.rows[k].start && stream_regions.rows[k].end == regions.rows[k].end);
   }
   return 0;
 }

@@ -1,7 +1,8 @@
 // Fuzzes the whole run in a temporary directory. The input is split at the
 // first "|||" into the SNP file and the region file. Whatever they hold, the
 // run either succeeds with one weight line per SNP, or fails with one line
-// naming a file and leaves no weight file behind.
+// naming a file and leaves the weight file of the previous input as it was.
+// Either way no temporary file is left.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,11 @@ void write_file(const char* name, std::string_view bytes) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   check(static_cast<bool>(out));
+}
+
+std::string read_file(const char* name) {
+  std::ifstream in(name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Enters a fresh temporary directory once, for every run of the process.
@@ -50,11 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   write_file(SNP_FILE_NAME, bytes.substr(0, split));
   write_file(REGION_FILE_NAME, split == std::string_view::npos ? "" : bytes.substr(split + 3));
 
+  const bool existed = std::filesystem::exists(WEIGHT_FILE_NAME);
+  const std::string earlier = read_file(WEIGHT_FILE_NAME);
   std::string error;
   const int status = run(&error);
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    check(entry.path().extension() != ".tmp");
   if (status == 0) {
-    std::ifstream weights(WEIGHT_FILE_NAME, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(weights)), std::istreambuf_iterator<char>());
+    const std::string text = read_file(WEIGHT_FILE_NAME);
     check(text.empty() || text.back() == '\n');
     for (std::size_t line = 0, end; line < text.size(); line = end + 1) {
       end = text.find('\n', line);
@@ -65,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(status == RUN_REFUSED);
     check(error.find('\n') == std::string::npos);
     check(error.starts_with(SNP_FILE_NAME) || error.starts_with(REGION_FILE_NAME));
-    check(!std::filesystem::exists(WEIGHT_FILE_NAME));
+    check(std::filesystem::exists(WEIGHT_FILE_NAME) == existed && read_file(WEIGHT_FILE_NAME) == earlier);
   }
   return 0;
 }
