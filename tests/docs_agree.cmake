@@ -1,0 +1,68 @@
+# The README and the manual page list the same messages, and every message
+# an end-to-end case expects is in that list (numbers, names and reasons
+# may differ: only the message's form is compared).
+#
+#   cmake -DSOURCE_DIR=dir -P docs_agree.cmake
+cmake_minimum_required(VERSION 3.25)
+
+# A message's form: "FILE: what: REASON" loses its reason (it comes from the
+# system), numbers become N and either input file's name becomes FILE.
+function(form_of out message)
+  if(message MATCHES "^([^:]+): ([^:]+): .+$")
+    set(message "${CMAKE_MATCH_1}: ${CMAKE_MATCH_2}")
+  endif()
+  string(REGEX REPLACE "[0-9]+" "N" message "${message}")
+  string(REGEX REPLACE "^(SNP_positions|gene_regions)\\.txt" "FILE" message "${message}")
+  set(${out} "${message}" PARENT_SCOPE)
+endfunction()
+
+# README: the rows "| `message` | cause |" of its table of messages.
+file(STRINGS "${SOURCE_DIR}/README.md" rows REGEX "^\\| `[^`]+: [^`]+` \\|")
+set(readme "")
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\\| `([^`]+)` \\|.*" "\\1" message "${row}")
+  list(APPEND readme "${message}")
+endforeach()
+
+# Manual page: each ".B message" right after a ".TP" in DIAGNOSTICS.
+file(STRINGS "${SOURCE_DIR}/doc/snp_weight.1.in" lines)
+set(manual "")
+set(in_diagnostics FALSE)
+set(after_tp FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^\\.SH ")
+    set(in_diagnostics FALSE)
+    if(line STREQUAL ".SH DIAGNOSTICS")
+      set(in_diagnostics TRUE)
+    endif()
+  elseif(in_diagnostics AND after_tp AND line MATCHES "^\\.B (.+)$")
+    string(REPLACE "\\-" "-" message "${CMAKE_MATCH_1}")
+    list(APPEND manual "${message}")
+  endif()
+  set(after_tp FALSE)
+  if(line STREQUAL ".TP")
+    set(after_tp TRUE)
+  endif()
+endforeach()
+
+if(NOT readme OR NOT readme STREQUAL manual)
+  string(REPLACE ";" "\n  " readme_text "${readme}")
+  string(REPLACE ";" "\n  " manual_text "${manual}")
+  message(FATAL_ERROR "README and manual page list different messages.\nREADME:\n  ${readme_text}\n"
+                      "manual page:\n  ${manual_text}")
+endif()
+
+# Every message a case expects has the form of a listed one.
+set(forms "")
+foreach(message IN LISTS readme)
+  form_of(form "${message}")
+  list(APPEND forms "${form}")
+endforeach()
+file(GLOB expected_stderr "${SOURCE_DIR}/tests/cases/*/expected/stderr")
+foreach(file IN LISTS expected_stderr)
+  file(STRINGS "${file}" message)
+  form_of(form "${message}")
+  if(NOT form IN_LIST forms)
+    message(FATAL_ERROR "${file}: '${message}' is in neither the README nor the manual page")
+  endif()
+endforeach()
