@@ -60,6 +60,15 @@ TEST(TextReaderTest, IntegerFieldFollowsTheFieldRules) {
        "2",
        field_status::stored, 1, ""},
       {"3.5", field_status::stored, 3, ".5"},
+      // Eight bytes or more buffered: the digits are taken a word at a time.
+      {"12abc   x", field_status::stored, 12, "abc   x"},
+      {"1234567x9 ", field_status::stored, 1234567, "x9 "},
+      {"87654321", field_status::stored, 87654321, ""},
+      {"1234:678?", field_status::stored, 1234, ":678?"},
+      {"12345678 rest", field_status::stored, 12345678, " rest"},
+      {"123456789\t", field_status::stored, 123456789, "\t"},
+      {"-0000000000000042 z", field_status::stored, -42, " z"},
+      {"9\x1a" "2345678 ", field_status::stored, 9, ""},
   };
   for (const auto& c : cases) {
     text_reader in(c.input, "f");
