@@ -185,8 +185,20 @@ TEST(RecordReadersTest, SmallBuffersReadLikeMemory) {
       "rs1 1 " + std::string(40, 'x') + " rs2 2 y",
       std::string(19, 'n') + " 1 A " + std::string(20, 'm') + " 2 B",
       "a b c 99999999999 1",
+      // Fields that reading eight bytes at a time must read like the bytes.
+      "a b c -2147483648 2147483647 a b c 2147483648 1",
+      "a b c 1234567890 -0000000042 a b c +12 12abc z z z 7 -8",
+      "n 1-2 c " + std::string(19, 'n') + " +4294967296 c",
+      "a b c - + a b c 12345678 123456789",
+      std::string(60, 'x') + " y z 1 2 a b c 3 4",
+      "n1 5 c\nn\0 6 c"s,
   };
-  for (const auto& input : inputs) {
+  // Each also with line feeds after it, so that from memory every field has
+  // the eight bytes buffered that are read at once, as with tiny buffers it
+  // never has.
+  std::vector<std::string> with_windows = inputs;
+  for (const auto& input : inputs) with_windows.push_back(input + std::string(80, '\n'));
+  for (const auto& input : with_windows) {
     std::string memory_snps, memory_regions;
     {
       std::string error;
