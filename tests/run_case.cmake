@@ -13,7 +13,8 @@
 #                     expected_weight_text in place of expected/weight.txt,
 #                     expected_stderr_text in place of expected/stderr,
 #                     weight_is_directory when it made weight.txt a folder, or
-#                     weight_link_may_remain for a link that holds no result
+#                     weight_link_may_remain for a link that holds no result,
+#                     or run_prefix, a command to run the tool through
 #   expected/status   the exit status (0 when absent; -1 is read as 255)
 #   expected/stderr   stderr, exactly (empty when absent), or
 #   expected/stderr.regex  a regular expression it must match
@@ -52,7 +53,7 @@ if(EXISTS "${CASE_DIR}/args")
 endif()
 
 execute_process(
-  COMMAND ${EMULATOR} "${TOOL}" ${args}
+  COMMAND ${run_prefix} ${EMULATOR} "${TOOL}" ${args}
   WORKING_DIRECTORY "${WORK_DIR}"
   RESULT_VARIABLE status
   OUTPUT_VARIABLE out
