@@ -78,7 +78,8 @@ void install_cleanup_on_signals() {
 #endif
   for (int signal_number : signals) {
     // A signal the caller ignores (nohup, a background job) stays ignored.
-    if (std::signal(signal_number, remove_pending_and_reraise) == SIG_IGN) std::signal(signal_number, SIG_IGN);
+    if (std::signal(signal_number, remove_pending_and_reraise) == SIG_IGN)
+      std::signal(signal_number, SIG_IGN);
   }
 }
 
@@ -91,7 +92,8 @@ void set_pending(const std::string& path) {
 // Creates `path` for writing as a text stream; fails when it exists.
 std::FILE* create_exclusive(const std::string& path) {
 #ifdef _WIN32
-  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  const int fd =
+      _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   std::FILE* stream = _fdopen(fd, "w");
   if (stream == nullptr) _close(fd);
@@ -154,8 +156,9 @@ fs::path follow_links(const fs::path& name, std::error_code& ec) {
 }
 
 std::string random_suffix() {
-  static std::mt19937 random(std::random_device{}() ^
-                             static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937 random(
+      std::random_device{}() ^
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
   static constexpr char hex[] = "0123456789abcdef";
   std::string suffix(8, '0');
   for (char& c : suffix) c = hex[random() % 16];

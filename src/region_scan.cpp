@@ -65,8 +65,8 @@ void scan_block(const std::uint32_t* positions, std::int32_t* outside, int snp_c
 
 }  // namespace
 
-void REGION_SCAN_ENTRY(const std::int32_t* positions, int snp_count, const gene_region* rows, int region_count,
-                       std::int32_t* outside) {
+void REGION_SCAN_ENTRY(const std::int32_t* positions, int snp_count, const gene_region* rows,
+                       int region_count, std::int32_t* outside) {
   // Whole groups: the lanes past the last SNP are scanned and ignored.
   std::uint32_t padded_positions[padded_snps] = {};
   std::int32_t padded_outside[padded_snps] = {};

@@ -149,7 +149,8 @@ inline const unsigned char* text_reader::find_whitespace(const unsigned char* fi
     const bool little = std::endian::native == std::endian::little;
     const int byte = (little ? std::countr_zero(below_0x21) : std::countl_zero(below_0x21)) / 8;
     first += byte;
-    if (is_whitespace(static_cast<unsigned>(word >> (little ? 8 * byte : 56 - 8 * byte)) & 0xFFU)) return first;
+    if (is_whitespace(static_cast<unsigned>(word >> (little ? 8 * byte : 56 - 8 * byte)) & 0xFFU))
+      return first;
     ++first;
   }
   while (first != last && !is_whitespace(*first)) ++first;

@@ -24,7 +24,8 @@ struct snp_row {
 // A table's rows as text, to compare two readings.
 std::string rows_of(const snp_table& table) {
   std::string text;
-  for (int k = 0; k < table.count; ++k) text += std::string(table.names[k]) + ' ' + std::to_string(table.positions[k]) + ';';
+  for (int k = 0; k < table.count; ++k)
+    text += std::string(table.names[k]) + ' ' + std::to_string(table.positions[k]) + ';';
   return text;
 }
 std::string rows_of(const region_table& table) {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <utility>
-#include <string>
 #include <vector>
 
 namespace {
@@ -68,7 +68,9 @@ TEST(TextReaderTest, IntegerFieldFollowsTheFieldRules) {
       {"12345678 rest", field_status::stored, 12345678, " rest"},
       {"123456789\t", field_status::stored, 123456789, "\t"},
       {"-0000000000000042 z", field_status::stored, -42, " z"},
-      {"9\x1a" "2345678 ", field_status::stored, 9, ""},
+      {"9\x1a"
+       "2345678 ",
+       field_status::stored, 9, ""},
   };
   for (const auto& c : cases) {
     text_reader in(c.input, "f");

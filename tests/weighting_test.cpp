@@ -71,8 +71,9 @@ TEST(RegionRuleTest, EveryVariantMatchesTheLiteralNestedLoopInAnyOrder) {
     for (auto& r : rows) {
       r.start = any_position();
       const std::int64_t near_end = std::int64_t{r.start} + random() % 40 - 5;
-      r.end = random() % 4 == 0 ? any_position()
-                                : static_cast<std::int32_t>(std::clamp<std::int64_t>(near_end, int_min, int_max));
+      r.end = random() % 4 == 0
+                  ? any_position()
+                  : static_cast<std::int32_t>(std::clamp<std::int64_t>(near_end, int_min, int_max));
       if (r.end < r.start && random() % 2 == 0) r.end = r.start;  // equal bounds, often
     }
     std::vector<double> expected(positions.size(), out);

@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (snps_accepted) {
     check(stream_snps.count == snps.count);
     for (int k = 0; k < snps.count; ++k)
-      check(std::strcmp(stream_snps.names[k], snps.names[k]) == 0 && stream_snps.positions[k] == snps.positions[k]);
+      check(std::strcmp(stream_snps.names[k], snps.names[k]) == 0 &&
+            stream_snps.positions[k] == snps.positions[k]);
   }
 
   error.clear();
@@ -85,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (regions_accepted) {
     check(stream_regions.count == regions.count);
     for (int k = 0; k < regions.count; ++k)
-      check(stream_regions.rows[k].start == regions.rows[k].start && stream_regions.rows[k].end == regions.rows[k].end);
+      check(stream_regions.rows[k].start == regions.rows[k].start &&
+            stream_regions.rows[k].end == regions.rows[k].end);
   }
   return 0;
 }
