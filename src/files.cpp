@@ -5,23 +5,19 @@
 #include <filesystem>
 #include <system_error>
 
-namespace {
-
-std::string cannot_open(const char* name, const std::string& reason) {
-  return std::string(name) + ": cannot open: " + reason;
-}
-
-}  // namespace
-
 std::FILE* open_input(const char* name, std::string* error) {
   std::error_code ignored;
   if (std::filesystem::is_directory(name, ignored)) {
-    *error = cannot_open(name, std::make_error_code(std::errc::is_a_directory).message());
+    *error = cannot_open_message(name, std::make_error_code(std::errc::is_a_directory).message());
     return nullptr;
   }
   std::FILE* stream = std::fopen(name, "rb");
-  if (stream == nullptr) *error = cannot_open(name, std::strerror(errno));
+  if (stream == nullptr) *error = cannot_open_message(name, std::strerror(errno));
   return stream;
+}
+
+std::string cannot_open_message(const char* name, const std::string& reason) {
+  return std::string(name) + ": cannot open: " + reason;
 }
 
 std::string write_error_message(const char* name) {

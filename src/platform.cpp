@@ -165,10 +165,6 @@ std::string random_suffix() {
   return suffix;
 }
 
-std::string cannot(const char* name, const char* what, const std::string& reason) {
-  return std::string(name) + ": " + what + ": " + reason;
-}
-
 }  // namespace
 
 void remove_temporary_now() {
@@ -183,24 +179,24 @@ bool replacement_file::open(const char* name, std::string* error) {
   // What the name leads to, links followed.
   const fs::file_status status = fs::status(name, ec);
   if (ec && ec != std::errc::no_such_file_or_directory) {
-    *error = cannot(name, "cannot open", ec.message());
+    *error = cannot_open_message(name, ec.message());
     return false;
   }
   if (fs::is_directory(status)) {
-    *error = cannot(name, "cannot open", std::make_error_code(std::errc::is_a_directory).message());
+    *error = cannot_open_message(name, std::make_error_code(std::errc::is_a_directory).message());
     return false;
   }
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     // A device or a FIFO: nothing to replace, so it is written in place.
     errno = 0;
     stream_ = std::fopen(name, "w");
-    if (stream_ == nullptr) *error = cannot(name, "cannot open", std::strerror(errno));
+    if (stream_ == nullptr) *error = cannot_open_message(name, std::strerror(errno));
     return stream_ != nullptr;
   }
 
   const fs::path target = follow_links(name, ec);
   if (ec) {
-    *error = cannot(name, "cannot open", ec.message());
+    *error = cannot_open_message(name, ec.message());
     return false;
   }
   install_cleanup_on_signals();
@@ -216,13 +212,13 @@ bool replacement_file::open(const char* name, std::string* error) {
     }
   }
   if (stream_ == nullptr) {
-    *error = cannot(name, "cannot open", std::strerror(errno != 0 ? errno : EEXIST));
+    *error = cannot_open_message(name, std::strerror(errno != 0 ? errno : EEXIST));
     return false;
   }
   target_ = target.string();
   const fs::file_status replaced = fs::status(target, ec);
   if (fs::is_regular_file(replaced) && !copy_mode(stream_, replaced.permissions())) {
-    *error = cannot(name, "cannot open", std::strerror(errno));
+    *error = cannot_open_message(name, std::strerror(errno));
     discard();
     return false;
   }
@@ -251,7 +247,7 @@ bool replacement_file::commit(std::string* error) {
   std::error_code ec;
   fs::rename(temporary_, target_, ec);
   if (ec) {
-    *error = cannot(name_, "cannot replace", ec.message());
+    *error = std::string(name_) + ": cannot replace: " + ec.message();
     discard();
     return false;
   }
