@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "messages.hpp"
 #include "platform.hpp"
 #include "run.hpp"
 
@@ -18,7 +19,9 @@ namespace {
 // with no memory left, the C++ runtime may have none to throw with either.
 [[noreturn]] void out_of_memory() {
   platform::remove_temporary_now();
-  std::fputs("snp_weight: out of memory\n", stderr);
+  std::fputs("snp_weight: ", stderr);
+  std::fputs(messages::OUT_OF_MEMORY, stderr);
+  std::fputs("\n", stderr);
   std::_Exit(RUN_REFUSED);
 }
 

@@ -4,23 +4,22 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <system_error>
-
-#include "files.hpp"
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
 #endif
-
-namespace fs = std::filesystem;
+#endif
 
 namespace platform {
 
@@ -47,23 +46,69 @@ vector_unit widest_vector_unit() {
 
 namespace {
 
-// The live temporary, for the signal handler. Set only once the file
-// exists, so that the handler never removes a file another run created.
-std::string pending_storage;
-const char* volatile pending_temporary = nullptr;
+// ".XXXXXXXX.tmp" after the entry's name.
+constexpr std::size_t temporary_suffix = 13;
 
-void remove_pending_file(const char* path) {
+// The live temporary, for the signal handlers, in static storage so that
+// removing it allocates nothing. `pending` is set only once the file
+// exists, so that a handler never removes a file another run created.
+volatile std::sig_atomic_t pending = 0;
 #ifdef _WIN32
-  _unlink(path);
+// Windows removes no file that is still open: the handler closes it first.
+volatile int pending_fd = -1;
+char pending_path[4096];
 #else
-  unlink(path);  // async-signal-safe
+int pending_directory = -1;
+char pending_name[NAME_MAX + 1];
 #endif
+
+bool fail(file_failure* failure, file_step step, int code) {
+  if (failure != nullptr) *failure = {step, std::error_code(code != 0 ? code : EIO, std::generic_category())};
+  return false;
 }
 
-void remove_pending_and_reraise(int signal_number) {
+std::string random_hex() {
+  static std::mt19937 random(
+      std::random_device{}() ^
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string digits(8, '0');
+  for (char& c : digits) c = hex[random() % 16];
+  return digits;
+}
+
+// "ENTRY.XXXXXXXX.tmp", with ENTRY cut at a UTF-8 character boundary so
+// that the whole name is at most `name_max` bytes (rsync cuts its own the
+// same way), whatever the length of the name it replaces.
+std::string temporary_name(const std::string& entry, std::size_t name_max) {
+  std::size_t keep = entry.size();
+  if (keep + temporary_suffix > name_max) {
+    keep = name_max > temporary_suffix ? name_max - temporary_suffix : 0;
+    while (keep > 0 && (static_cast<unsigned char>(entry[keep]) & 0xC0U) == 0x80U) --keep;
+  }
+  return entry.substr(0, keep) + "." + random_hex() + ".tmp";
+}
+
+// Splits a path into its directory, with its last separator ("" for the
+// current one), and its entry.
+void split_path(const std::string& path, std::string& directory, std::string& entry) {
+#ifdef _WIN32
+  const std::size_t slash = path.find_last_of("/\\");
+#else
+  const std::size_t slash = path.find_last_of('/');
+#endif
+  const std::size_t entry_start = slash == std::string::npos ? 0 : slash + 1;
+  directory = path.substr(0, entry_start);
+  entry = path.substr(entry_start);
+}
+
+void remove_and_reraise(int signal_number) {
   remove_temporary_now();
-  // Ended by the signal itself, so the exit status still tells why.
+#ifdef _WIN32
   std::signal(signal_number, SIG_DFL);
+#endif
+  // Ended by the signal itself, so the exit status still tells why (the
+  // POSIX handler was installed with SA_RESETHAND).
   std::raise(signal_number);
 }
 
@@ -72,198 +117,398 @@ void install_cleanup_on_signals() {
   if (installed) return;
   installed = true;
 #ifdef _WIN32
-  const int signals[] = {SIGINT, SIGTERM, SIGBREAK};
+  for (int signal_number : {SIGINT, SIGTERM, SIGBREAK}) {
+    if (std::signal(signal_number, remove_and_reraise) == SIG_IGN) std::signal(signal_number, SIG_IGN);
+  }
 #else
-  const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-#endif
-  for (int signal_number : signals) {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+    struct sigaction action {};
     // A signal the caller ignores (nohup, a background job) stays ignored.
-    if (std::signal(signal_number, remove_pending_and_reraise) == SIG_IGN)
-      std::signal(signal_number, SIG_IGN);
+    if (sigaction(signal_number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action = {};
+    action.sa_handler = remove_and_reraise;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(signal_number, &action, nullptr);
   }
-}
-
-void set_pending(const std::string& path) {
-  pending_temporary = nullptr;
-  pending_storage = path;
-  pending_temporary = path.empty() ? nullptr : pending_storage.c_str();
-}
-
-// Creates `path` for writing as a text stream; fails when it exists.
-std::FILE* create_exclusive(const std::string& path) {
-#ifdef _WIN32
-  const int fd =
-      _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return nullptr;
-  std::FILE* stream = _fdopen(fd, "w");
-  if (stream == nullptr) _close(fd);
-#else
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  std::FILE* stream = fdopen(fd, "w");
-  if (stream == nullptr) close(fd);
-#endif
-  return stream;
-}
-
-// Gives the new file the mode bits of the one it replaces. Windows keeps no
-// such bits (a read-only file is refused by the rename instead).
-bool copy_mode(std::FILE* stream, fs::perms mode) {
-#ifdef _WIN32
-  (void)stream;
-  (void)mode;
-  return true;
-#else
-  return fchmod(fileno(stream), static_cast<mode_t>(mode & fs::perms::mask)) == 0;
+  // A write past the file size limit fails with EFBIG, and is reported.
+  std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }
 
-// Pushes the stream's bytes, already flushed, to the disk.
-bool sync_to_disk(std::FILE* stream) {
-#ifdef _WIN32
-  return _commit(_fileno(stream)) == 0;
-#else
-  return fsync(fileno(stream)) == 0;
+#ifndef _WIN32
+
+bool same_file(const struct stat& a, std::uint64_t device, std::uint64_t inode) {
+  return static_cast<std::uint64_t>(a.st_dev) == device && static_cast<std::uint64_t>(a.st_ino) == inode;
+}
+
+// An extended attribute that a new file would not get: an ACL, a user's or
+// a trusted one. SELinux labels every file; a new one gets its own.
+bool has_extended_attributes([[maybe_unused]] int fd) {
+#ifdef __linux__
+  char names[4096];
+  const ssize_t size = flistxattr(fd, names, sizeof names);
+  if (size < 0) return errno != ENOTSUP;  // ERANGE: more names than fit
+  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1)
+    if (std::strcmp(names + at, "security.selinux") != 0) return true;
 #endif
+  return false;
 }
 
-// Makes a rename in `directory` durable; best effort, the rename is done.
-void sync_directory(const fs::path& directory) {
-#ifdef _WIN32
-  (void)directory;
-#else
-  const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+// Whether a file and its directory lie on one mount: a bind-mounted single
+// file is a mount point of its own, which no rename can replace.
+bool on_one_mount(int fd, int directory_fd) {
+#if defined(__linux__) && defined(STATX_MNT_ID)
+  struct statx file_mount {
+  }, directory_mount{};
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &file_mount) == 0 &&
+      statx(directory_fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &directory_mount) == 0 &&
+      (file_mount.stx_mask & directory_mount.stx_mask & STATX_MNT_ID) != 0)
+    return file_mount.stx_mnt_id == directory_mount.stx_mnt_id;
 #endif
+  struct stat file {
+  }, directory{};
+  return fstat(fd, &file) == 0 && fstat(directory_fd, &directory) == 0 && file.st_dev == directory.st_dev;
 }
 
-// The file a chain of symbolic links ends at (`name` itself when it is none).
-fs::path follow_links(const fs::path& name, std::error_code& ec) {
-  fs::path target = name;
-  for (int hops = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
-    if (hops == 40) {
-      ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
-      return {};
-    }
-    const fs::path link = fs::read_symlink(target, ec);
-    if (ec) return {};
-    target = link.is_absolute() ? link : target.parent_path() / link;
-  }
-  if (ec == std::errc::no_such_file_or_directory) ec.clear();
-  return target;
-}
-
-std::string random_suffix() {
-  static std::mt19937 random(
-      std::random_device{}() ^
-      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  static constexpr char hex[] = "0123456789abcdef";
-  std::string suffix(8, '0');
-  for (char& c : suffix) c = hex[random() % 16];
-  return suffix;
-}
+#endif
 
 }  // namespace
 
 void remove_temporary_now() {
-  if (const char* path = pending_temporary) remove_pending_file(path);
+  if (pending == 0) return;
+  pending = 0;
+#ifdef _WIN32
+  if (pending_fd >= 0) _close(pending_fd);
+  _unlink(pending_path);
+#else
+  unlinkat(pending_directory, pending_name, 0);  // async-signal-safe
+#endif
 }
 
-replacement_file::~replacement_file() { discard(); }
+output_file::~output_file() { discard(); }
 
-bool replacement_file::open(const char* name, std::string* error) {
-  name_ = name;
-  std::error_code ec;
-  // What the name leads to, links followed.
-  const fs::file_status status = fs::status(name, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory) {
-    *error = cannot_open_message(name, ec.message());
-    return false;
-  }
-  if (fs::is_directory(status)) {
-    *error = cannot_open_message(name, std::make_error_code(std::errc::is_a_directory).message());
-    return false;
-  }
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
-    // A device or a FIFO: nothing to replace, so it is written in place.
-    errno = 0;
-    stream_ = std::fopen(name, "w");
-    if (stream_ == nullptr) *error = cannot_open_message(name, std::strerror(errno));
-    return stream_ != nullptr;
-  }
-
-  const fs::path target = follow_links(name, ec);
-  if (ec) {
-    *error = cannot_open_message(name, ec.message());
-    return false;
-  }
+void output_file::open_standard_output() {
+  name_.assign(1, '-');  // not = "-": g++ 12 warns wrongly of an overlapping copy
+  route_ = output_route::standard_output;
+  stream_ = stdout;
   install_cleanup_on_signals();
-  for (int attempt = 0; attempt < 100 && stream_ == nullptr; ++attempt) {
-    const std::string temporary = target.string() + "." + random_suffix() + ".tmp";
-    errno = 0;
-    stream_ = create_exclusive(temporary);
-    if (stream_ != nullptr) {
-      temporary_ = temporary;
-      set_pending(temporary_);
-    } else if (errno != EEXIST) {
-      break;
-    }
+}
+
+#ifdef _WIN32
+
+bool output_file::open(const char* name, file_failure* failure) {
+  name_ = name;
+  split_path(name_, directory_, entry_);
+  install_cleanup_on_signals();
+  // Opened for writing first, so that a read-only file, or one another
+  // program holds, is refused before the work, as fopen(name, "w") would.
+  // The read-only flag is also checked by itself: an administrator's open
+  // under wine ignores it.
+  const DWORD attributes = GetFileAttributesA(name);
+  const bool known = attributes != INVALID_FILE_ATTRIBUTES;
+  if (known && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return fail(failure, file_step::open, EISDIR);
+  if (known && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return fail(failure, file_step::open, EACCES);
+  const int fd = _open(name, _O_WRONLY | _O_TEXT | _O_NOINHERIT);
+  if (fd >= 0) return open_existing(fd, failure);
+  if (errno != ENOENT) return fail(failure, file_step::open, errno);
+  return create_temporary(_S_IREAD | _S_IWRITE, failure);
+}
+
+bool output_file::open_existing(int fd, file_failure* failure) {
+  struct _stat64 status {};
+  if (_fstat64(fd, &status) != 0) {
+    const int code = errno;
+    _close(fd);
+    return fail(failure, file_step::open, code);
   }
+  regular_ = (status.st_mode & _S_IFMT) == _S_IFREG;
+  if (regular_) {
+    // Windows keeps no owner or mode bits that a new file would lose.
+    _close(fd);
+    return create_temporary(_S_IREAD | _S_IWRITE, failure);
+  }
+  // A device (NUL, CON) is written in place.
+  stream_ = _fdopen(fd, "w");
   if (stream_ == nullptr) {
-    *error = cannot_open_message(name, std::strerror(errno != 0 ? errno : EEXIST));
-    return false;
+    const int code = errno;
+    _close(fd);
+    return fail(failure, file_step::open, code);
   }
-  target_ = target.string();
-  const fs::file_status replaced = fs::status(target, ec);
-  if (fs::is_regular_file(replaced) && !copy_mode(stream_, replaced.permissions())) {
-    *error = cannot_open_message(name, std::strerror(errno));
-    discard();
-    return false;
-  }
+  route_ = output_route::in_place;
   return true;
 }
 
-bool replacement_file::commit(std::string* error) {
+bool output_file::create_temporary(int mode, file_failure* failure) {
+  int code = EEXIST;
+  for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
+    const std::string name = temporary_name(entry_, 255);
+    const std::string path = directory_ + name;
+    if (path.size() >= sizeof pending_path) return fail(failure, file_step::open, ENAMETOOLONG);
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, mode);
+    if (fd < 0) {
+      code = errno;
+      continue;
+    }
+    pending = 0;
+    std::memcpy(pending_path, path.c_str(), path.size() + 1);
+    pending_fd = fd;
+    pending = 1;
+    temporary_ = path;
+    route_ = output_route::replace_whole;
+    stream_ = _fdopen(fd, "w");
+    if (stream_ == nullptr) {
+      code = errno;
+      pending_fd = -1;
+      _close(fd);
+      remove_temporary();
+      return fail(failure, file_step::open, code);
+    }
+    return true;
+  }
+  return fail(failure, file_step::open, code);
+}
+
+namespace {
+
+// Pushes the stream's bytes, already flushed, to the disk.
+bool sync_to_disk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
+
+}  // namespace
+
+#else
+
+bool output_file::open(const char* name, file_failure* failure) {
+  name_ = name;
+  split_path(name_, directory_, entry_);
+  if (entry_.empty()) return fail(failure, file_step::open, EISDIR);
+  install_cleanup_on_signals();
+  // Through the kernel, for writing, emptying nothing: its rules on links,
+  // permissions and immutable files apply here, before the work. A FIFO
+  // with no reader fails at once (ENXIO) rather than blocking.
+  constexpr int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
+  int fd = ::open(name, flags);
+  struct stat link {};
+  if (fd < 0 && errno == ENOENT && lstat(name, &link) == 0 && S_ISLNK(link.st_mode))
+    // A dangling link: its target is created, as fopen(name, "w") would.
+    fd = ::open(name, flags | O_CREAT, 0666);
+  if (fd >= 0) return open_existing(fd, failure);
+  if (errno != ENOENT) return fail(failure, file_step::open, errno);
+  // No file yet: a new one is made beside where it will be.
+  directory_fd_ = ::open(directory_.empty() ? "." : directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory_fd_ < 0) return fail(failure, file_step::open, errno);
+  return create_temporary(0666, failure);
+}
+
+bool output_file::open_existing(int fd, file_failure* failure) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);  // writes block as usual
+  struct stat status {};
+  if (fstat(fd, &status) != 0) {
+    const int code = errno;
+    close(fd);
+    return fail(failure, file_step::open, code);
+  }
+  regular_ = S_ISREG(status.st_mode);
+  device_ = static_cast<std::uint64_t>(status.st_dev);
+  inode_ = static_cast<std::uint64_t>(status.st_ino);
+  if (regular_ && start_replacing_whole(fd, status)) {
+    target_fd_ = fd;  // kept open, so that its inode number stays its own
+    return true;
+  }
+  // Written in place, through the descriptor that was opened.
+  stream_ = fdopen(fd, "w");
+  if (stream_ == nullptr) {
+    const int code = errno;
+    close(fd);
+    return fail(failure, file_step::open, code);
+  }
+  route_ = output_route::in_place;
+  return true;
+}
+
+bool output_file::start_replacing_whole(int fd, const struct stat& status) {
+  // The entry the file was reached through: the name itself when it is no
+  // link, else the kernel's own record of the open file. Either must still
+  // be this very file.
+  struct stat entry {};
+  if (lstat(name_.c_str(), &entry) != 0 || !same_file(entry, device_, inode_)) {
+    directory_.clear();
+    entry_.clear();
+#ifdef __linux__
+    char path[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = readlink(link.c_str(), path, sizeof path - 1);
+    if (length > 0 && path[0] == '/')
+      split_path(std::string(path, static_cast<std::size_t>(length)), directory_, entry_);
+#endif
+  }
+  if (entry_.empty() || status.st_nlink != 1 || status.st_uid != geteuid() || has_extended_attributes(fd))
+    return false;
+  directory_fd_ = ::open(directory_.empty() ? "." : directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool whole =
+      directory_fd_ >= 0 && fstatat(directory_fd_, entry_.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+      same_file(entry, device_, inode_) && on_one_mount(fd, directory_fd_) && create_temporary(0600, nullptr);
+  if (whole) {
+    // The old file's group, when the user may give it, and its mode bits.
+    const int temporary_fd = fileno(stream_);
+    struct stat made {};
+    whole =
+        fstat(temporary_fd, &made) == 0 &&
+        (made.st_gid == status.st_gid || fchown(temporary_fd, static_cast<uid_t>(-1), status.st_gid) == 0) &&
+        fchmod(temporary_fd, status.st_mode & 07777) == 0;
+    if (!whole) remove_temporary();
+  }
+  if (!whole) close_descriptors();
+  return whole;
+}
+
+bool output_file::create_temporary(int mode, file_failure* failure) {
+  const long name_max = fpathconf(directory_fd_, _PC_NAME_MAX);
+  const std::size_t longest =
+      name_max > 0 && name_max <= NAME_MAX ? static_cast<std::size_t>(name_max) : NAME_MAX;
+  int code = EEXIST;
+  for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
+    const std::string name = temporary_name(entry_, longest);
+    const int fd =
+        openat(directory_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+               static_cast<mode_t>(mode));
+    if (fd < 0) {
+      code = errno;
+      continue;
+    }
+    pending = 0;
+    std::memcpy(pending_name, name.c_str(), name.size() + 1);
+    pending_directory = directory_fd_;
+    pending = 1;
+    temporary_ = name;
+    route_ = output_route::replace_whole;
+    stream_ = fdopen(fd, "w");
+    if (stream_ == nullptr) {
+      code = errno;
+      close(fd);
+      remove_temporary();
+      return fail(failure, file_step::open, code);
+    }
+    return true;
+  }
+  return fail(failure, file_step::open, code);
+}
+
+namespace {
+
+bool sync_to_disk(std::FILE* stream) { return fsync(fileno(stream)) == 0; }
+
+}  // namespace
+
+#endif
+
+bool output_file::commit(file_failure* failure) {
+  if (route_ == output_route::standard_output) {
+    errno = 0;
+    const bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+    stream_ = nullptr;
+    return written || fail(failure, file_step::write, errno);
+  }
   errno = 0;
   bool written = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
-  if (written && !temporary_.empty()) written = sync_to_disk(stream_);
-  int failure = errno;
+#ifndef _WIN32
+  // In place, the old content past the new end goes.
+  if (written && route_ == output_route::in_place && regular_) {
+    const off_t length = ftello(stream_);
+    written = length >= 0 && ftruncate(fileno(stream_), length) == 0;
+  }
+#endif
+  if (written && (route_ == output_route::replace_whole || regular_)) written = sync_to_disk(stream_);
+  int code = errno;
   // Closed apart from the flush: a C runtime may report a close whose final
   // flush failed as a success (wine's msvcrt does).
+#ifdef _WIN32
+  pending_fd = -1;
+#endif
   errno = 0;
   const bool closed = std::fclose(stream_) == 0;
   stream_ = nullptr;
-  if (written && !closed) failure = errno;
+  if (written && !closed) code = errno;
   if (!written || !closed) {
-    errno = failure;
-    *error = write_error_message(name_);
     discard();
-    return false;
+    return fail(failure, file_step::write, code);
   }
-  if (temporary_.empty()) return true;
+  if (route_ == output_route::in_place) return true;
 
-  std::error_code ec;
-  fs::rename(temporary_, target_, ec);
-  if (ec) {
-    *error = std::string(name_) + ": cannot replace: " + ec.message();
+#ifdef _WIN32
+  // A scanner or an indexer may hold the file for a moment: retried for
+  // about a second, as git for Windows does.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(temporary_.c_str(), name_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+    if (held && attempt < 10) {
+      Sleep(100);
+      continue;
+    }
     discard();
+    if (failure != nullptr)
+      *failure = {file_step::replace, held
+                                          ? std::make_error_code(std::errc::permission_denied)
+                                          : std::error_code(static_cast<int>(error), std::system_category())};
     return false;
   }
-  set_pending({});
+  pending = 0;
   temporary_.clear();
-  sync_directory(fs::path(target_).parent_path());
+#else
+  // Only while the entry is still the file that was opened: the file
+  // replaced is the one the kernel let the run write.
+  struct stat entry {};
+  if (target_fd_ >= 0 && (fstatat(directory_fd_, entry_.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
+                          !same_file(entry, device_, inode_))) {
+    discard();
+    return fail(failure, file_step::changed, 0);
+  }
+  if (renameat(directory_fd_, temporary_.c_str(), directory_fd_, entry_.c_str()) != 0) {
+    code = errno;
+    discard();
+    return fail(failure, file_step::replace, code);
+  }
+  pending = 0;
+  temporary_.clear();
+  fsync(directory_fd_);  // makes the rename durable; best effort, it is done
+#endif
+  discard();
   return true;
 }
 
-void replacement_file::discard() {
-  if (stream_ != nullptr) std::fclose(stream_);
+void output_file::discard() {
+  remove_temporary();
+  close_descriptors();
+}
+
+void output_file::remove_temporary() {
+  if (stream_ != nullptr && route_ != output_route::standard_output) {
+#ifdef _WIN32
+    pending_fd = -1;
+#endif
+    std::fclose(stream_);
+  }
   stream_ = nullptr;
   if (temporary_.empty()) return;
-  set_pending({});
-  std::remove(temporary_.c_str());
+  pending = 0;
+#ifdef _WIN32
+  _unlink(temporary_.c_str());
+#else
+  unlinkat(directory_fd_, temporary_.c_str(), 0);
+#endif
   temporary_.clear();
+}
+
+void output_file::close_descriptors() {
+#ifndef _WIN32
+  if (target_fd_ >= 0) close(target_fd_);
+  if (directory_fd_ >= 0) close(directory_fd_);
+#endif
+  target_fd_ = -1;
+  directory_fd_ = -1;
 }
 
 }  // namespace platform

@@ -1,10 +1,15 @@
-// The only part of the tool that knows which platform it runs on: durable
-// writes, replacing a file, file modes, signals and the CPU's vector units.
-// Every platform #if of the tool is in platform.cpp.
+// The only part of the tool that knows which platform it runs on: opening
+// and replacing the result file, durable writes, signals and the CPU's
+// vector units. Every platform #if of the tool is in platform.cpp. It
+// reports failures as a step and an error code; messages.hpp words them.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <system_error>
+
+struct stat;
 
 namespace platform {
 
@@ -12,50 +17,100 @@ namespace platform {
 enum class vector_unit { portable, x86_64_v3, x86_64_v4 };
 vector_unit widest_vector_unit();
 
-// A result file written whole or not at all, as git writes its lock files.
-//
-// open() creates a new, uniquely named temporary file beside the target
-// ("weight.txt.8c1e04f2.tmp"), with an exclusive create, and commit() pushes
-// it to the disk and renames it over the target. Until the rename, every
-// reader sees the target as it was; after it, the complete new file. A
-// temporary that is not committed is removed by the destructor, or by the
-// handler of SIGINT, SIGTERM and SIGHUP, which then ends the process with
-// that signal. Only SIGKILL or a crash leaves it behind; never the target.
-//
-// A target that is a symbolic link is followed: the temporary is made beside
-// the file it points to, and replaces that file, so the link stays. A target
-// that is, or leads to, something other than a regular file (a device, a
-// FIFO) cannot be replaced; it is written in place. A new file gets the mode
-// bits of the one it replaces, or those of a plain create.
-class replacement_file {
- public:
-  replacement_file() = default;
-  replacement_file(const replacement_file&) = delete;
-  replacement_file& operator=(const replacement_file&) = delete;
-  ~replacement_file();
-
-  // Opens the file to write `name` through, as a text stream. Returns false
-  // with "NAME: cannot open: REASON" in `error` on failure.
-  bool open(const char* name, std::string* error);
-  // The stream to write, once open() succeeded.
-  std::FILE* stream() const { return stream_; }
-  // Flushes, syncs and closes the stream, then renames the temporary over
-  // the target. Returns false with "NAME: write error: REASON" or "NAME:
-  // cannot replace: REASON" on failure; the temporary is then removed.
-  bool commit(std::string* error);
-
- private:
-  // Closes the stream and removes the temporary, if any.
-  void discard();
-
-  const char* name_ = nullptr;
-  std::string target_;     // the file the temporary replaces
-  std::string temporary_;  // empty when writing in place
-  std::FILE* stream_ = nullptr;
+// What failed: the step, and the system's reason.
+enum class file_step {
+  open,     // opening or creating a file
+  read,     // reading an input
+  write,    // writing, flushing, syncing or closing the result
+  replace,  // renaming the finished result over the file
+  changed,  // the entry was another file by then (no reason)
+};
+struct file_failure {
+  file_step step;
+  std::error_code reason;
 };
 
-// Removes the live temporary of a replacement_file, if any, without
-// allocating: for a process about to end abruptly (out of memory).
+// How the result takes the place of the file it is written to.
+enum class output_route {
+  replace_whole,  // a temporary beside it, renamed over it at commit()
+  in_place,       // written through the file itself, then cut to length
+  standard_output,
+};
+
+// The result file of a run, written so that nothing of the old file is lost.
+//
+// open() opens an existing file for writing through the kernel, as
+// fopen(name, "w") would but without emptying it, so that the kernel's own
+// rules on links (fs.protected_symlinks), permissions, read-only and
+// immutable files refuse it at the start rather than after the work. A FIFO
+// with no reader is refused at once. Then, from what was opened:
+//  - replace_whole when the file is new, or when replacing it loses nothing:
+//    a regular file with one link, owned by the user who runs the tool, whose
+//    group the new file can keep, with no ACL or extended attribute, not a
+//    mount point of its own, in a directory where a temporary file can be
+//    made. The result goes to a uniquely named temporary file beside it
+//    ("weight.txt.8c1e04f2.tmp", its name cut to what the file system
+//    takes), made with an exclusive create; commit() pushes it to the disk
+//    and renames it over the file, in the directory that holds the file
+//    that was opened, and only while that entry is still that file. Until
+//    then every reader sees the old file; after it, the whole new one, with
+//    the old one's mode bits.
+//  - in_place otherwise (a device, a FIFO, a file with other names or
+//    another owner, an ACL, extended attributes, a bind mount, or in a
+//    directory the user cannot write): the result is written through the
+//    descriptor that was opened and the file cut to its new length. Owner,
+//    group, mode, ACLs, attributes and links stay; the write is not atomic.
+// A temporary that is not committed is removed by the destructor, or by the
+// handler of SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (Ctrl-C and
+// Ctrl-Break on Windows), which then ends the process with that signal.
+// SIGXFSZ is ignored, so that a write past the file size limit fails and
+// is reported. Only SIGKILL or a crash leaves a temporary behind.
+class output_file {
+ public:
+  output_file() = default;
+  output_file(const output_file&) = delete;
+  output_file& operator=(const output_file&) = delete;
+  ~output_file();
+
+  // Opens `name` to write the result to, as a text stream. Returns false
+  // with the failed step (open) in `failure`.
+  bool open(const char* name, file_failure* failure);
+  // Writes the result to the standard output instead, as it is.
+  void open_standard_output();
+  // The stream to write, once open() succeeded.
+  std::FILE* stream() const { return stream_; }
+  output_route route() const { return route_; }
+  // Flushes, syncs and closes the stream, then puts the result in place.
+  // Returns false with the failed step (write, replace or changed) in
+  // `failure`; the temporary is then removed.
+  bool commit(file_failure* failure);
+
+ private:
+  bool open_existing(int fd, file_failure* failure);
+  // Whether the file opened as `fd` can be replaced whole; if so, the
+  // temporary is made, with the file's group and mode bits (POSIX only).
+  bool start_replacing_whole(int fd, const struct ::stat& status);
+  bool create_temporary(int mode, file_failure* failure);
+  // Closes the stream and removes the temporary, if any, then closes the
+  // descriptors.
+  void discard();
+  void remove_temporary();
+  void close_descriptors();
+
+  std::string name_;
+  std::string directory_;  // of the entry replaced, with its separator; "" for "."
+  std::string entry_;      // that entry's name in it
+  std::string temporary_;  // empty unless replacing whole
+  output_route route_ = output_route::in_place;
+  std::FILE* stream_ = nullptr;
+  int target_fd_ = -1;                    // the file that was opened, when it existed
+  int directory_fd_ = -1;                 // POSIX: the directory of entry_
+  bool regular_ = false;                  // the opened file is a regular one
+  std::uint64_t device_ = 0, inode_ = 0;  // of the opened file
+};
+
+// Removes the live temporary of an output_file, if any, without allocating:
+// for a process about to end abruptly (out of memory).
 void remove_temporary_now();
 
 }  // namespace platform

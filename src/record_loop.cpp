@@ -1,17 +1,20 @@
 #include "record_loop.hpp"
 
-#include <cstring>
+#include <system_error>
 
-std::string message_at(const text_reader& in, std::int64_t line, std::string_view message) {
-  std::string text(in.file_name());
-  text += ':';
-  text += std::to_string(line);
-  text += ": ";
-  text += message;
-  return text;
-}
-
-std::string read_error_message(const text_reader& in) {
-  if (!in.read_failed()) return {};
-  return std::string(in.file_name()) + ": read error: " + std::strerror(in.read_error());
+std::string input_stop_message(const text_reader& in) {
+  switch (in.stop()) {
+    case input_stop::none:
+      return {};
+    case input_stop::read_error:
+      return messages::file_failure(
+          in.file_name(),
+          {platform::file_step::read, std::error_code(in.read_error(), std::generic_category())});
+    case input_stop::not_text:
+      return messages::not_text(in.file_name(), in.kind());
+    case input_stop::whitespace_run:
+      return messages::at_line(in.file_name(), in.field_line(),
+                               messages::whitespace_run(text_reader::max_whitespace_run));
+  }
+  return {};
 }

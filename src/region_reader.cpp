@@ -4,11 +4,15 @@
 
 bool read_region_file(text_reader& in, region_table& table, std::string* error) {
   return read_records(
-      in, MAX_REGIONS, "gene regions", table.count,
+      in, MAX_REGIONS, messages::REGION_RECORDS, table.count,
       [&table](record_fields& fields, int k) {
         gene_region& region = table.rows[k];
         region = {0, 0};
-        fields.skip_text().skip_text().skip_text().integer(region.start).integer(region.end);
+        fields.skip_text(messages::FIELD_1)
+            .skip_text(messages::FIELD_2)
+            .skip_text(messages::FIELD_3)
+            .integer(region.start)
+            .integer(region.end);
       },
       error);
 }

@@ -8,7 +8,7 @@
 #include "text_reader.hpp"
 
 // Fills rows 0, 1, ... of `table` in file order and sets its count. Bounds
-// are stored as read. Returns false with a one-line "FILE:LINE: message" in
-// `error` when the file is refused: a bound outside 32 bits, more than
-// MAX_REGIONS records, or a read error.
+// are stored as read. Returns false with a one-line "FILE:LINE: message" or
+// "FILE: message" in `error` when the file is refused (see record_loop.hpp),
+// among others for more than MAX_REGIONS records.
 bool read_region_file(text_reader& in, region_table& table, std::string* error);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "files.hpp"
+#include "messages.hpp"
 #include "platform.hpp"
 #include "records.hpp"
 #include "region_reader.hpp"
@@ -36,26 +37,35 @@ bool read_inputs(std::FILE* snp_file, std::FILE* region_file, std::string* error
 
 int run(std::string* error) {
   // Both inputs are opened before the weight file, and the weight file
-  // before any record is read, so that a directory where nothing can be
-  // written is refused before the work.
+  // before any record is read, so that a weight file the run may not write
+  // is refused before the work.
   input_file snp_file(open_input(SNP_FILE_NAME, error));
   if (!snp_file) return RUN_REFUSED;
   input_file region_file(open_input(REGION_FILE_NAME, error));
   if (!region_file) return RUN_REFUSED;
-  // The result goes to a temporary file that replaces weight.txt only once
-  // it is complete: a failed or killed run leaves an earlier weight.txt as
-  // it was, and removes the temporary (the destructor, or a signal handler).
-  platform::replacement_file weight_file;
-  if (!weight_file.open(WEIGHT_FILE_NAME, error)) return RUN_REFUSED;
+  // A failed or killed run leaves an earlier weight.txt as it was, and
+  // removes its temporary (the destructor, or a signal handler).
+  platform::output_file weight_file;
+  platform::file_failure failure{};
+  if (!weight_file.open(WEIGHT_FILE_NAME, &failure)) {
+    *error = messages::file_failure(WEIGHT_FILE_NAME, failure);
+    return RUN_REFUSED;
+  }
 
   if (!read_inputs(snp_file.get(), region_file.get(), error)) return RUN_REFUSED;
   give_default_weights(snps);
   apply_region_rule(snps, regions);
-  if (!write_weight_file(weight_file.stream(), snps, error)) return RUN_WRITE_FAILED;
+  if (const std::error_code written = write_weight_file(weight_file.stream(), snps)) {
+    *error = messages::file_failure(WEIGHT_FILE_NAME, {platform::file_step::write, written});
+    return RUN_WRITE_FAILED;
+  }
 
   // Closed in this order: the SNP file, the region file, the weight file.
   std::fclose(snp_file.release());
   std::fclose(region_file.release());
-  if (!weight_file.commit(error)) return RUN_WRITE_FAILED;
+  if (!weight_file.commit(&failure)) {
+    *error = messages::file_failure(WEIGHT_FILE_NAME, failure);
+    return RUN_WRITE_FAILED;
+  }
   return 0;
 }

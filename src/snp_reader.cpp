@@ -4,11 +4,13 @@
 
 bool read_snp_file(text_reader& in, snp_table& table, std::string* error) {
   return read_records(
-      in, MAX_SNPS, "SNP records", table.count,
+      in, MAX_SNPS, messages::SNP_RECORDS, table.count,
       [&table](record_fields& fields, int k) {
         table.names[k][0] = '\0';
         table.positions[k] = 0;
-        fields.text(table.names[k], "SNP name").integer(table.positions[k]).skip_text();
+        fields.text(table.names[k], messages::SNP_NAME_FIELD)
+            .integer(table.positions[k])
+            .skip_text(messages::FIELD_3);
       },
       error);
 }

@@ -8,7 +8,7 @@
 #include "text_reader.hpp"
 
 // Fills rows 0, 1, ... of `table` in file order and sets its count. Returns
-// false with a one-line "FILE:LINE: message" in `error` when the file is
-// refused: a name longer than 19 characters or holding a NUL byte, a
-// position outside 32 bits, more than MAX_SNPS records, or a read error.
+// false with a one-line "FILE:LINE: message" or "FILE: message" in `error`
+// when the file is refused (see record_loop.hpp), among others for a name
+// longer than 19 characters or more than MAX_SNPS records.
 bool read_snp_file(text_reader& in, snp_table& table, std::string* error);

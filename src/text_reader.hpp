@@ -6,8 +6,15 @@
 //  - whitespace is space, tab, LF, VT, FF and CR, so CR LF reads as LF;
 //  - the input ends at the first Ctrl-Z byte (0x1A), as a Windows text
 //    stream does; nothing after it is read;
-//  - a read error ends the input too, but is kept, so that it is never
-//    taken for the end of the file (see read_failed()).
+//  - a leading UTF-8 byte order mark is skipped: it marks the encoding and
+//    is no part of the first field;
+//  - an input that is not text (compressed, UTF-16, UTF-32) ends before its
+//    first byte, and a read error ends the input where it happened; both
+//    are kept, so that neither is taken for the end of the file (see
+//    stop());
+//  - no field holds a NUL byte, and no field or run of whitespace is
+//    endless: past a bound, reading stops with a refusal, so that any
+//    input, /dev/zero included, ends.
 // It counts line feeds as it goes, so that a refusal can name its line.
 //
 // The field functions are defined here, inline, so that a record loop
@@ -15,7 +22,7 @@
 // leaves it.
 #pragma once
 
-#include <bit>
+#include <algorithm>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -26,17 +33,32 @@
 #include <string>
 #include <string_view>
 
+#include "eight_bytes.hpp"
+#include "input_format.hpp"
+
 enum class field_status {
   stored,        // the field was read (and stored, unless it was dropped)
   missing,       // the input ended, or an integer field found no digit
-  too_long,      // a text field longer than its storage
+  too_long,      // a text field longer than its storage or the bound
   out_of_range,  // an integer field outside the signed 32-bit range
+  holds_nul,     // a text field with a NUL byte; the reader stops at it
+};
+
+// Why the input ended before its last byte, if it did.
+enum class input_stop {
+  none,            // the end of the file, or a Ctrl-Z byte
+  read_error,      // reading the stream failed: read_error() says why
+  not_text,        // the first bytes show another format: kind() says which
+  whitespace_run,  // more than max_whitespace_run bytes of whitespace
 };
 
 class text_reader {
  public:
   static constexpr int end_of_input = -1;
   static constexpr std::size_t default_buffer_size = 64 * 1024;
+  // Bounds that no real file of these formats comes near.
+  static constexpr std::uint64_t max_dropped_field = std::uint64_t{1} << 24;
+  static constexpr std::uint64_t max_whitespace_run = std::uint64_t{1} << 32;
 
   // Reads `stream`, which stays owned by the caller, through a buffer of
   // `buffer_size` bytes (at least 1). `file_name` is used in messages only.
@@ -66,7 +88,8 @@ class text_reader {
   }
 
   // Skips any amount of whitespace, none included. Returns true when a byte
-  // other than whitespace follows, false at the end of the input.
+  // other than whitespace follows, false at the end of the input (or when
+  // the run is longer than max_whitespace_run, which ends the input).
   bool skip_whitespace();
 
   // Text field: skips whitespace, then takes the longest run of bytes that
@@ -74,7 +97,8 @@ class text_reader {
   // a terminator, and its length is stored in `length`. A run that does not
   // fit with its terminator gives too_long, with the reader inside it.
   field_status text_field(std::span<char> out, std::size_t& length);
-  // A text field that is read and dropped: any length, no storage.
+  // A text field that is read and dropped: no storage, too_long past
+  // max_dropped_field bytes.
   field_status skip_text_field();
 
   // Integer field: skips whitespace, then an optional sign and one or more
@@ -84,39 +108,52 @@ class text_reader {
   field_status integer_field(std::int32_t& value);
 
   // The 1-based line the reader is on, and the line on which the last field
-  // began. 64 bits on every platform: a file may hold more than 2^31 lines.
+  // (or the run of whitespace that ended the input) began. 64 bits on every
+  // platform: a file may hold more than 2^31 lines.
   std::int64_t line() const { return line_; }
   std::int64_t field_line() const { return field_line_; }
   std::string_view file_name() const { return file_name_; }
 
-  // True when the input ended because reading the stream failed; then
-  // read_error() holds the errno value of that failure.
-  bool read_failed() const { return read_error_ != 0; }
+  input_stop stop() const { return stop_; }
+  // The errno value of a read_error stop, and the format of a not_text one.
   int read_error() const { return read_error_; }
+  input_kind kind() const { return kind_; }
+  bool read_failed() const { return stop_ == input_stop::read_error; }
 
  private:
   // Space, or tab, LF, VT, FF and CR (0x09 to 0x0D): compared, not looked
   // up, to keep a load out of the chain from one field to the next.
   static bool is_whitespace(unsigned c) { return c == ' ' || c - '\t' <= '\r' - '\t'; }
+  // What ends a text field's run: whitespace, or a NUL byte, which no field
+  // may hold. One shift of a 33-bit set: bits 0, 9 to 13 and 32.
+  static bool ends_field(unsigned c) { return c <= ' ' && ((std::uint64_t{0x100003E01} >> c) & 1U) != 0; }
   static bool is_digit(int c) { return c >= '0' && c <= '9'; }
-  // The first whitespace byte in [first, last), or last.
-  static const unsigned char* find_whitespace(const unsigned char* first, const unsigned char* last);
-  // Eight bytes loaded little-endian: how many of the first are decimal
-  // digits (0 to 8), and the value of the first `digits` of them (>= 1).
-  static int leading_digits(std::uint64_t word);
-  static std::uint64_t digits_value(std::uint64_t word, int digits);
+  // The first byte in [first, last) that ends a text field, or last.
+  static const unsigned char* find_field_end(const unsigned char* first, const unsigned char* last);
 
   // Fills the buffer from the stream. Returns false when nothing more can be
-  // read: the end of the file, a Ctrl-Z byte or a read error.
+  // read: the end of the file, a Ctrl-Z byte or a stop.
   bool refill();
+  // skip_whitespace() past the end of the buffer, `skipped` bytes of the run
+  // (which began on `first_line`) already behind. Stops the input once the
+  // run is longer than max_whitespace_run. A run is measured only across
+  // refills: the bytes of an in-memory reader are never endless.
+  bool skip_whitespace_across_refills(std::uint64_t skipped, std::int64_t first_line);
+  // Looks at the first bytes: stops at a format that is not text, and
+  // skips a UTF-8 byte order mark.
+  void begin_input();
   // The one rule for where a text field lies: skips whitespace, then hands
-  // take_piece(first, last) each buffered piece of the run of bytes that are
-  // not whitespace, until the run ends or take_piece returns false. Returns
-  // false when the input ended before the field began.
+  // take_piece(first, last) each buffered piece of the field's run, until
+  // the run ends or take_piece returns false (too_long).
   template <class TakePiece>
-  bool take_text_field(TakePiece take_piece);
+  field_status take_text_field(TakePiece take_piece);
   // Makes [next_, end_) the bytes before the first Ctrl-Z in it, if any.
   void stop_at_ctrl_z();
+  void stop_input(input_stop why) {
+    stop_ = why;
+    input_ended_ = true;
+    next_ = end_;
+  }
 
   std::FILE* stream_ = nullptr;
   std::string_view file_name_;
@@ -125,106 +162,86 @@ class text_reader {
   const unsigned char* next_ = nullptr;
   const unsigned char* end_ = nullptr;
   bool input_ended_ = false;
+  bool input_begun_ = false;
+  input_stop stop_ = input_stop::none;
   int read_error_ = 0;
+  input_kind kind_ = input_kind::text;
   std::int64_t line_ = 1;
   std::int64_t field_line_ = 1;
 };
 
-inline const unsigned char* text_reader::find_whitespace(const unsigned char* first,
-                                                         const unsigned char* last) {
-  // Eight bytes at a time: every whitespace byte is below 0x21, so a word
-  // with no byte below 0x21 holds none. The lowest flagged byte is exact;
-  // it is then checked against the table, since a control byte other than
-  // whitespace is part of the field.
-  constexpr std::uint64_t ones = 0x0101010101010101U;
-  constexpr std::uint64_t high_bits = 0x8080808080808080U;
+// Implementation details follow.
+
+inline const unsigned char* text_reader::find_field_end(const unsigned char* first,
+                                                        const unsigned char* last) {
+  // Eight bytes at a time: every byte that ends a field is below 0x21, so a
+  // word with no byte below 0x21 holds none. The first flagged byte is
+  // exact; a control byte that ends no field is part of it.
   while (last - first >= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, first, sizeof word);
-    const std::uint64_t below_0x21 = (word - ones * 0x21) & ~word & high_bits;
-    if (below_0x21 == 0) {
+    const std::uint64_t flags = eight_bytes::below(eight_bytes::load(first), 0x21);
+    if (flags == 0) {
       first += 8;
       continue;
     }
-    const bool little = std::endian::native == std::endian::little;
-    const int byte = (little ? std::countr_zero(below_0x21) : std::countl_zero(below_0x21)) / 8;
-    first += byte;
-    if (is_whitespace(static_cast<unsigned>(word >> (little ? 8 * byte : 56 - 8 * byte)) & 0xFFU))
-      return first;
+    first += eight_bytes::first_flagged(flags);
+    if (ends_field(*first)) return first;
     ++first;
   }
-  while (first != last && !is_whitespace(*first)) ++first;
+  while (first != last && !ends_field(*first)) ++first;
   return first;
 }
 
-inline int text_reader::leading_digits(std::uint64_t word) {
-  // A byte is a digit when its high nibble is 3 and stays 3 after adding 6.
-  // A carry out of a byte that is no digit only disturbs the bytes after it.
-  constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0U;
-  constexpr std::uint64_t threes = 0x3030303030303030U;
-  const std::uint64_t not_digit =
-      ((word & high_nibbles) ^ threes) | (((word + 0x0606060606060606U) & high_nibbles) ^ threes);
-  return not_digit == 0 ? 8 : std::countr_zero(not_digit) / 8;
-}
-
-inline std::uint64_t text_reader::digits_value(std::uint64_t word, int digits) {
-  // The digits to the top bytes, so that zeros lead; then pairs, fours and
-  // eights of digits are combined in place.
-  word = (word << (8 * (8 - digits))) & 0x0F0F0F0F0F0F0F0FU;
-  word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFU;
-  word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFU;
-  return (word * 10000 + (word >> 32)) & 0xFFFFFFFFU;
-}
-
 inline bool text_reader::skip_whitespace() {
-  // The hot loops work on a local copy of the position, so that it stays in
-  // a register.
-  for (;;) {
-    const unsigned char* next = next_;
-    std::int64_t lines = 0;
-    while (next != end_ && is_whitespace(*next)) lines += *next++ == '\n';
-    next_ = next;
-    line_ += lines;
-    if (next != end_) return true;
-    if (!refill()) return false;
-  }
+  // The hot loop works on a local copy of the position, so that it stays in
+  // a register. A run that reaches the end of the buffer goes on in
+  // skip_whitespace_across_refills, which also bounds its length.
+  const unsigned char* const start = next_;
+  const unsigned char* next = start;
+  std::int64_t lines = 0;
+  while (next != end_ && is_whitespace(*next)) lines += *next++ == '\n';
+  next_ = next;
+  line_ += lines;
+  if (next != end_) [[likely]]
+    return true;
+  return skip_whitespace_across_refills(static_cast<std::uint64_t>(next - start), line_ - lines);
 }
 
 template <class TakePiece>
-bool text_reader::take_text_field(TakePiece take_piece) {
-  if (!skip_whitespace()) return false;
+field_status text_reader::take_text_field(TakePiece take_piece) {
+  if (!skip_whitespace()) return field_status::missing;
   field_line_ = line_;
   for (;;) {
-    const unsigned char* stop = find_whitespace(next_, end_);
-    if (!take_piece(next_, stop)) return true;
+    const unsigned char* stop = find_field_end(next_, end_);
+    if (!take_piece(next_, stop)) [[unlikely]]
+      return field_status::too_long;
     next_ = stop;
-    if (stop != end_ || !refill()) return true;
+    if (stop != end_) [[likely]]
+      return *stop == 0 ? field_status::holds_nul : field_status::stored;
+    if (!refill()) return field_status::stored;
   }
 }
 
 inline field_status text_reader::text_field(std::span<char> out, std::size_t& length) {
   const std::size_t capacity = out.size() - 1;
   std::size_t n = 0;
-  bool fits = true;
-  const bool found = take_text_field([&](const unsigned char* first, const unsigned char* last) {
+  const field_status status = take_text_field([&](const unsigned char* first, const unsigned char* last) {
     const auto piece = static_cast<std::size_t>(last - first);
-    fits = piece <= capacity - n;
-    if (fits) {
-      std::memcpy(out.data() + n, first, piece);
-      n += piece;
-    }
-    return fits;
+    if (piece > capacity - n) return false;
+    std::memcpy(out.data() + n, first, piece);
+    n += piece;
+    return true;
   });
   out[n] = '\0';
-  if (!found) return field_status::missing;
-  if (!fits) return field_status::too_long;
-  length = n;
-  return field_status::stored;
+  if (status == field_status::stored) length = n;
+  return status;
 }
 
 inline field_status text_reader::skip_text_field() {
-  const bool found = take_text_field([](const unsigned char*, const unsigned char*) { return true; });
-  return found ? field_status::stored : field_status::missing;
+  std::uint64_t n = 0;
+  return take_text_field([&n](const unsigned char* first, const unsigned char* last) {
+    n += static_cast<std::uint64_t>(last - first);
+    return n <= max_dropped_field;
+  });
 }
 
 inline field_status text_reader::integer_field(std::int32_t& value) {
@@ -242,13 +259,12 @@ inline field_status text_reader::integer_field(std::int32_t& value) {
   // after each digit is enough to stop before an overflow.
   const std::uint64_t limit = negative ? 2147483648U : 2147483647U;
   std::uint64_t magnitude = 0;
-  if (end_ - next_ >= 8 && std::endian::native == std::endian::little) {
+  if (end_ - next_ >= 8) {
     // The first eight bytes at once, without a branch per digit: they hold
     // at most 99,999,999, below either limit.
-    std::uint64_t word;
-    std::memcpy(&word, next_, sizeof word);
-    const int digits = leading_digits(word);
-    magnitude = digits_value(word, digits);
+    const std::uint64_t word = eight_bytes::load(next_);
+    const int digits = eight_bytes::leading_digits(word);
+    magnitude = eight_bytes::digits_value(word, digits);
     next_ += digits;
     if (digits < 8) {
       value = negative ? -static_cast<std::int32_t>(magnitude) : static_cast<std::int32_t>(magnitude);

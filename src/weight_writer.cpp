@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <charconv>
 
-#include "files.hpp"
-
-bool write_weight_file(std::FILE* out, const snp_table& snps, std::string* error) {
+std::error_code write_weight_file(std::FILE* out, const snp_table& snps) {
   // A name, a tab, a weight far shorter than 32 characters, a line feed.
   char line[SNP_NAME_SIZE + 1 + 32 + 1];
   for (int k = 0; k < snps.count; ++k) {
@@ -18,10 +16,8 @@ bool write_weight_file(std::FILE* out, const snp_table& snps, std::string* error
     *next++ = '\n';
     const auto length = static_cast<std::size_t>(next - line);
     errno = 0;
-    if (std::fwrite(line, 1, length, out) != length) {
-      *error = write_error_message(WEIGHT_FILE_NAME);
-      return false;
-    }
+    if (std::fwrite(line, 1, length, out) != length)
+      return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
   }
-  return true;
+  return {};
 }

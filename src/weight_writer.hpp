@@ -5,10 +5,10 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
+#include <system_error>
 
 #include "records.hpp"
 
-// Writes rows 0 to count - 1 to `out`, which stays open. Returns false with
-// "weight.txt: write error: REASON" in `error` at the first failed write.
-bool write_weight_file(std::FILE* out, const snp_table& snps, std::string* error);
+// Writes rows 0 to count - 1 to `out`, which stays open. Returns the reason
+// of the first failed write, or no error.
+std::error_code write_weight_file(std::FILE* out, const snp_table& snps);

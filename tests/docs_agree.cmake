@@ -6,26 +6,41 @@
 cmake_minimum_required(VERSION 3.25)
 
 # A message's form: "FILE: what: REASON" loses its reason (it comes from the
-# system), numbers become N and either input file's name becomes FILE.
+# system), numbers become N, either input file's name becomes FILE, a field's
+# name FIELD, and a kind of file in parentheses KIND.
 function(form_of out message)
   if(message MATCHES "^([^:]+): ([^:]+): .+$")
     set(message "${CMAKE_MATCH_1}: ${CMAKE_MATCH_2}")
   endif()
   string(REGEX REPLACE "[0-9]+" "N" message "${message}")
   string(REGEX REPLACE "^(SNP_positions|gene_regions)\\.txt" "FILE" message "${message}")
+  string(REGEX REPLACE ": (SNP name|field N) " ": FIELD " message "${message}")
+  string(REGEX REPLACE "\\([a-z]+\\)|UTF-N" "KIND" message "${message}")
   set(${out} "${message}" PARENT_SCOPE)
 endfunction()
 
+# The lines of a file, each ";" (a list separator to CMake) read as ","; the
+# forms compared are the same either way.
+function(read_lines out path)
+  file(READ "${path}" text)
+  string(REPLACE ";" "," text "${text}")
+  string(REPLACE "\n" ";" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 # README: the rows "| `message` | cause |" of its table of messages.
-file(STRINGS "${SOURCE_DIR}/README.md" rows REGEX "^\\| `[^`]+: [^`]+` \\|")
+read_lines(lines "${SOURCE_DIR}/README.md")
 set(readme "")
-foreach(row IN LISTS rows)
+foreach(row IN LISTS lines)
+  if(NOT row MATCHES "^\\| `[^`]+: [^`]+` \\|")
+    continue()
+  endif()
   string(REGEX REPLACE "^\\| `([^`]+)` \\|.*" "\\1" message "${row}")
   list(APPEND readme "${message}")
 endforeach()
 
 # Manual page: each ".B message" right after a ".TP" in DIAGNOSTICS.
-file(STRINGS "${SOURCE_DIR}/doc/snp_weight.1.in" lines)
+read_lines(lines "${SOURCE_DIR}/doc/snp_weight.1.in")
 set(manual "")
 set(in_diagnostics FALSE)
 set(after_tp FALSE)
@@ -60,7 +75,8 @@ foreach(message IN LISTS readme)
 endforeach()
 file(GLOB expected_stderr "${SOURCE_DIR}/tests/cases/*/expected/stderr")
 foreach(file IN LISTS expected_stderr)
-  file(STRINGS "${file}" message)
+  read_lines(message "${file}")
+  list(GET message 0 message)
   form_of(form "${message}")
   if(NOT form IN_LIST forms)
     message(FATAL_ERROR "${file}: '${message}' is in neither the README nor the manual page")

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # weight.txt is replaced whole or left as it was, whatever befalls a run:
 # refused inputs, write errors, an unwritable directory, links, kills,
-# signals and overlapping runs in one directory. Linux only: it needs
-# signals, rlimits and a user other than root.
+# signals and overlapping runs in one directory; and the run writes only
+# what the kernel lets it write, keeping the old file's owner, group, mode,
+# ACL, attributes and links. Linux only: it needs signals, rlimits and a
+# user other than root; the cases that need root skip without it.
 #
-#   output_safety.sh TOOL WORK_DIR [no-memory-limit]
+#   output_safety.sh TOOL WORK_DIR EXCHANGE_ENTRIES [sanitized]
 #
-# The third argument skips the out-of-memory case, for builds (sanitizers)
-# that cannot run under an address-space limit.
+# EXCHANGE_ENTRIES is the helper that swaps two names atomically. The fourth
+# argument skips the out-of-memory and timed cases, for builds (sanitizers)
+# that cannot run under an address-space limit or at full speed.
 set -uo pipefail
 tool=$(realpath "$1")
 work=$2
-memory_limit=${3:-}
+exchange=$(realpath "$3")
+sanitized=${4:-}
 failures=0
+ulimit -c 0  # SIGQUIT would dump core
+mkdir -p "$work" && chmod 755 "$work"
+cp "$tool" "$work/tool" && chmod 755 "$work/tool"
+as_root=0
+[[ $(id -u) == 0 ]] && as_root=1
+as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+((as_root)) || as_nobody=()
 
 fail() {
   echo "FAIL: $*"
@@ -68,18 +79,22 @@ run_expecting "write error" 255 "weight.txt: write error: File too large" \
   bash -c 'trap "" XFSZ; ulimit -f 1; exec "$0"' "$tool"
 expect_earlier_kept "write error"
 
+run_expecting "file size limit, SIGXFSZ left to the tool" 255 "weight.txt: write error: File too large" \
+  bash -c 'ulimit -f 1; exec "$0"' "$tool"
+expect_earlier_kept "file size limit, SIGXFSZ left to the tool"
+
 fresh unwritable_directory
-cp "$tool" "$work/unwritable_directory.tool"
-chmod 755 "$work" "$work/unwritable_directory" "$work/unwritable_directory.tool"
+chmod 755 .
 chmod 555 .
-as_other_user=()
-if [[ $(id -u) == 0 ]]; then
-  as_other_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-fi
-if "${as_other_user[@]}" test -x "$work/unwritable_directory.tool"; then
-  run_expecting "unwritable directory" 1 "weight.txt: cannot open: Permission denied" \
-    "${as_other_user[@]}" "$work/unwritable_directory.tool"
+if "${as_nobody[@]}" test -x "$work/tool"; then
+  run_expecting "unwritable directory" 1 "weight.txt: cannot open: Permission denied" "${as_nobody[@]}" "$work/tool"
   expect_earlier_kept "unwritable directory"
+  # The same directory, but a weight.txt the user may write: written in place.
+  chmod 755 . && chown 65534 weight.txt 2>/dev/null && chmod 555 .
+  if ((as_root)); then
+    run_expecting "unwritable directory, writable file" 0 "" "${as_nobody[@]}" "$work/tool"
+    expect_result "unwritable directory, writable file"
+  fi
 else
   echo "skipped: no other user can run the tool from $work"
 fi
@@ -90,7 +105,7 @@ chmod 755 .
 # end with one line and keep the earlier weight.txt.
 fresh out_of_memory
 limited() { bash -c 'ulimit -v "$0"; exec "$1"' "$1" "$tool" 2>&1 >/dev/null; }
-if [[ $memory_limit != no-memory-limit ]]; then
+if [[ $sanitized != sanitized ]]; then
   low=20000 high=2000000
   while ((high - low > 8)); do
     middle=$(((low + high) / 2))
@@ -133,12 +148,116 @@ fresh hard_link
 ln weight.txt other_name.txt
 run_expecting "hard link" 0 ""
 expect_result "hard link"
-[[ $(cat other_name.txt) == "earlier result" ]] || fail "hard link: the other name lost the earlier content"
+cmp -s weight.txt other_name.txt || fail "hard link: written in place, the other name should hold the result"
 
 fresh input_is_the_weight_file
 mv SNP_positions.txt weight.txt && ln -s weight.txt SNP_positions.txt
 run_expecting "input is weight.txt" 0 ""
 expect_result "input is weight.txt"
+
+fresh long_link_target
+long=$(printf 'l%.0s' {1..250})
+mv weight.txt "$long" && ln -s "$long" weight.txt
+run_expecting "link target of 250 characters" 0 ""
+[[ $(readlink weight.txt) == "$long" ]] || fail "link target of 250 characters: the link was not kept"
+expect_result "link target of 250 characters"
+
+# Refused at once, rather than blocking or reading forever.
+fresh fifo_without_reader
+rm weight.txt && mkfifo weight.txt
+run_expecting "FIFO with no reader" 1 "weight.txt: cannot open: No such device or address" timeout 5 "$tool"
+fresh endless_inputs
+ln -sf /dev/zero gene_regions.txt
+run_expecting "/dev/zero" 1 "gene_regions.txt:1: field 1 holds a NUL byte" timeout 5 "$tool"
+endless() {  # what message writer...
+  local what=$1 message=$2
+  shift 2
+  rm -f gene_regions.txt && mkfifo gene_regions.txt
+  "$@" >gene_regions.txt 2>/dev/null &
+  run_expecting "$what" 1 "$message" timeout 5 "$tool"
+  kill $! 2>/dev/null
+  wait $! 2>/dev/null
+}
+endless "endless field" "gene_regions.txt:1: field 1 longer than 16777216 characters" \
+  bash -c "tr '\\0' x </dev/zero"
+endless "endless records" "gene_regions.txt:16777217: more than 16777216 gene regions" yes "c g t 1 2"
+[[ $sanitized == sanitized ]] ||
+  endless "endless whitespace" "gene_regions.txt:1: more than 4294967296 characters of whitespace in a row" yes ""
+expect_earlier_kept "endless inputs"
+
+# --- Root, and other users' files ----------------------------------------------
+
+if ((as_root)); then
+  fresh immutable
+  if chattr +i weight.txt 2>/dev/null; then
+    run_expecting "immutable weight.txt" 1 "weight.txt: cannot open: Operation not permitted"
+    chattr -i weight.txt
+    expect_earlier_kept "immutable weight.txt"
+  else
+    echo "skipped: chattr +i is not supported here"
+  fi
+
+  fresh bind_mount
+  printf 'earlier result\n' >../mounted_result.txt
+  if mount --bind ../mounted_result.txt weight.txt 2>/dev/null; then
+    run_expecting "single-file bind mount" 0 ""
+    umount weight.txt
+    cmp -s ../mounted_result.txt <(printf 'rs1\t0.400000\nrs2\t0.800000\nrs3\t0.400000\n') ||
+      fail "single-file bind mount: the mounted file does not hold the result"
+  else
+    echo "skipped: mount --bind is not allowed here"
+  fi
+
+  # Root's run, and a group member's, on another user's file keep its owner,
+  # group, mode, ACL and extended attribute; a setuid bit stays on its owner.
+  metadata() { stat -c '%U:%G %A' weight.txt && getfacl -cp weight.txt 2>/dev/null && getfattr -d weight.txt 2>/dev/null; }
+  for runner in root group_member setuid; do
+    fresh "metadata_$runner"
+    chmod 777 . && chown nobody:users weight.txt && chmod 664 weight.txt
+    setfacl -m u:daemon:rw weight.txt 2>/dev/null || echo "skipped: no ACL support here"
+    setfattr -n user.origin -v lab weight.txt 2>/dev/null || echo "skipped: no user attributes here"
+    command=("$tool")
+    [[ $runner == group_member ]] && command=(setpriv --reuid=daemon --regid=daemon --groups=users "$work/tool")
+    [[ $runner == setuid ]] && chmod 4666 weight.txt
+    before=$(metadata)
+    run_expecting "metadata, $runner" 0 "" "${command[@]}"
+    expect_result "metadata, $runner"
+    [[ $(metadata) == "$before" ]] || fail "metadata, $runner: was $before, now $(metadata)"
+  done
+
+  # An attacker in a sticky world-writable directory swaps weight.txt between
+  # a file of their own and a link to a stand-in: with the kernel's link
+  # protection, root's runs never create or replace the stand-in.
+  previous=$(sysctl -n fs.protected_symlinks 2>/dev/null)
+  if [[ -n $previous ]] && sysctl -qw fs.protected_symlinks=1 2>/dev/null; then
+    for standin in file device; do
+      fresh "protected_symlinks_$standin"
+      chmod 1777 . && chown nobody weight.txt
+      rm -rf ../standins && mkdir ../standins
+      target=$PWD/../standins/ld.so.preload
+      [[ $standin == device ]] && mknod "$target" c 1 3
+      "${as_nobody[@]}" ln -s "$target" link
+      "${as_nobody[@]}" "$exchange" weight.txt link 60 &
+      attacker=$!
+      refused=0
+      for ((k = 0; k < 300; k++)); do "$tool" 2>/dev/null || refused=$((refused + 1)); done
+      kill $attacker 2>/dev/null
+      wait $attacker 2>/dev/null
+      ((refused > 0)) || fail "protected symlinks: no run met the link"
+      if [[ $standin == file ]]; then
+        [[ ! -e $target ]] || fail "protected symlinks: root's runs created the stand-in"
+      else
+        [[ -c $target && $(stat -c %t:%T "$target") == 1:3 ]] || fail "protected symlinks: the device was replaced"
+      fi
+      expect_no_temporary "protected symlinks, $standin"
+    done
+    sysctl -qw fs.protected_symlinks="$previous"
+  else
+    echo "skipped: fs.protected_symlinks cannot be set here"
+  fi
+else
+  echo "skipped: the cases for root's runs need root"
+fi
 
 # --- Kills, signals and overlapping runs at capacity -------------------------
 
@@ -172,7 +291,7 @@ for ((round = 0; round < 20; round++)); do
   find . -name 'weight.txt.*.tmp' -delete  # a killed run may leave its temporary; never weight.txt
 done
 
-for signal in INT TERM; do
+for signal in INT TERM HUP QUIT PIPE; do
   for ((round = 0; round < 5; round++)); do
     cp result_a.txt weight.txt
     "$tool" &

@@ -79,6 +79,19 @@ TEST(SnpReaderTest, ReadsRecordsByThePattern) {
       {"rs1 1 A\n" + long_name + " 2 B", {}, "SNP_positions.txt:2: SNP name longer than 19 characters"},
       {"rs1 1 A\n\nn\0ul 2 B"s, {}, "SNP_positions.txt:3: SNP name holds a NUL byte"},
       {"rs1\n2147483648 A", {}, "SNP_positions.txt:2: position out of range"},
+      // A byte order mark is no part of the first name; a NUL byte is in no
+      // field; a dropped field has a bound.
+      {"\xef\xbb\xbfrs1 10 A", {{"rs1", 10}}, ""},
+      {"rs1 1 A\nrs2 2 \0B"s, {}, "SNP_positions.txt:2: field 3 holds a NUL byte"},
+      {"rs1 1 " + std::string((1 << 24) + 1, 'x'),
+       {},
+       "SNP_positions.txt:1: field 3 longer than 16777216 characters"},
+      {"rs1 1 " + std::string(1 << 24, 'x'), {{"rs1", 1}}, ""},
+      {"r\0s\0"
+       "1\0 \0"s,
+       {},
+       "SNP_positions.txt: UTF-16 text; save it as plain text"},
+      {"\x1f\x8b\x08\0"s, {}, "SNP_positions.txt: compressed (gzip); decompress it first"},
       {"rs1 -2147483649 A", {}, "SNP_positions.txt:1: position out of range"},
   };
   for (const auto& c : cases) {
@@ -140,6 +153,11 @@ TEST(RegionReaderTest, ReadsRecordsByThePattern) {
       {"a b c 1 2\na b c 1 99999999999", {}, "gene_regions.txt:2: position out of range"},
       {"a b c\n-2147483649 1", {}, "gene_regions.txt:2: position out of range"},
       {std::string(300, 'x') + " b c 1 2", {{1, 2}}, ""},
+      {"a b c 1 2\na \0 c 3 4"s, {}, "gene_regions.txt:2: field 2 holds a NUL byte"},
+      {"\xef\xbb\xbf"
+       "a b c 1 2",
+       {{1, 2}},
+       ""},
   };
   for (const auto& c : cases) {
     text_reader in(c.input, "gene_regions.txt");

@@ -94,8 +94,8 @@ TEST(TextReaderTest, TextFieldFollowsTheFieldRules) {
       {"rs17 150", 20, field_status::stored, "rs17", " 150"},
       {"\r\n\t\v\f rs17\r\n", 20, field_status::stored, "rs17", "\r\n"},
       {"a,b;c!", 20, field_status::stored, "a,b;c!", ""},
-      {"nul\0byte x"s, 20, field_status::stored, "nul\0byte"s, " x"},
-      {"\xff\xfe\x01", 20, field_status::stored, "\xff\xfe\x01", ""},
+      {"nul\0byte x"s, 20, field_status::holds_nul, "", ""},
+      {" \xff\xfe\x01", 20, field_status::stored, "\xff\xfe\x01", ""},
       {std::string(19, 'n') + " x", 20, field_status::stored, std::string(19, 'n'), " x"},
       {std::string(20, 'n'), 20, field_status::too_long, "", ""},
       {"ab\x1a"
@@ -154,6 +154,97 @@ TEST(TextReaderTest, PeekAndGetStopAtCtrlZ) {
   EXPECT_EQ(in.get(), text_reader::end_of_input);
   EXPECT_FALSE(in.skip_whitespace());
   EXPECT_FALSE(in.read_failed());
+}
+
+struct format_case {
+  std::string input;  // the first bytes of a real file of that kind
+  input_kind kind;
+  std::string first_field;  // when it is text
+};
+
+// Inputs that are not text stop before their first byte; a UTF-8 byte order
+// mark is skipped. Text that merely begins like a magic number is text.
+TEST(TextReaderTest, TellsInputsThatAreNotText) {
+  const std::vector<format_case> cases = {
+      {"\x1f\x8b\x08\x08\xee\xeb\x18\x6b\x00\x03s1"s, input_kind::gzip, ""},
+      {"BZh91AY&SY&]", input_kind::bzip2, ""},
+      {"BZh9\x17\x72\x45\x38\x50\x90\0\0\0\0"s, input_kind::bzip2, ""},
+      {"\xfd"
+       "7zXZ\0\0\x04\xe6\xd6"s,
+       input_kind::xz, ""},
+      {"\x28\xb5\x2f\xfd\x24\x09\x49\0\0rs1"s, input_kind::zstd, ""},
+      {"\xff\xfer\0s\0"
+       "1\0"s,
+       input_kind::utf16, ""},
+      {"\xfe\xff\0r\0s\0"
+       "1"s,
+       input_kind::utf16, ""},
+      {"r\0s\0"
+       "1\0 \0"s,
+       input_kind::utf16, ""},
+      {"\0r\0s\0"
+       "1\0 "s,
+       input_kind::utf16, ""},
+      {"\xff\xfe\0\0r\0\0\0"s, input_kind::utf32, ""},
+      {"\0\0\xfe\xff\0\0\0r"s, input_kind::utf32, ""},
+      {"r\0\0\0s\0\0\0"s, input_kind::utf32, ""},
+      {"\0\0\0r\0\0\0s"s, input_kind::utf32, ""},
+      {"\xef\xbb\xbfrs1 10 A", input_kind::text, "rs1"},
+      {"BZh91 10 A", input_kind::text, "BZh91"},
+      {"\xff\xfe", input_kind::utf16, ""},
+      {"\xff", input_kind::text, "\xff"},
+  };
+  for (const auto& c : cases) {
+    // From memory, and through a stream with a buffer shorter than the magic.
+    text_reader memory(c.input, "f");
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    std::fwrite(c.input.data(), 1, c.input.size(), stream);
+    std::rewind(stream);
+    text_reader streamed(stream, "f", 3);
+    for (text_reader* in : {&memory, &streamed}) {
+      char field[20];
+      std::size_t length = 0;
+      const field_status status = in->text_field(field, length);
+      EXPECT_EQ(in->stop() == input_stop::not_text, c.kind != input_kind::text) << '"' << c.input << '"';
+      EXPECT_EQ(in->kind(), c.kind) << '"' << c.input << '"';
+      const std::string first = status == field_status::stored ? std::string(field, length) : "";
+      EXPECT_EQ(first, c.first_field) << '"' << c.input << '"';
+    }
+    std::fclose(stream);
+  }
+}
+
+// The eight-byte tests against the bytes they stand for.
+TEST(EightBytesTest, MatchTheBytes) {
+  struct word_case {
+    const char* bytes;
+    int digits;  // leading decimal digits
+    int below;   // the first byte below 0x21, or 8
+  };
+  const std::vector<word_case> cases = {
+      {"12345678", 8, 8},
+      {"1234567x", 7, 8},
+      {"0\t345678", 1, 1},
+      {"abcdefgh", 0, 8},
+      {"9/:00000", 1, 8},
+      {"       1", 0, 0},
+      {"4294967\x01", 7, 7},
+      {"12\x8f"
+       "45678",
+       2, 8},
+  };
+  for (const auto& c : cases) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(c.bytes);
+    const std::uint64_t word = eight_bytes::load(bytes);
+    EXPECT_EQ(eight_bytes::leading_digits(word), c.digits) << c.bytes;
+    if (c.digits > 0) {
+      EXPECT_EQ(eight_bytes::digits_value(word, c.digits), std::stoull(std::string(c.bytes, c.digits)))
+          << c.bytes;
+    }
+    const std::uint64_t flags = eight_bytes::below(word, 0x21);
+    EXPECT_EQ(flags == 0 ? 8 : eight_bytes::first_flagged(flags), c.below) << c.bytes;
+  }
 }
 
 // Streams that cross the reader's buffer, to test the refill paths.

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "files.hpp"
+#include "messages.hpp"
 #include "platform.hpp"
 
 namespace {
@@ -26,13 +26,12 @@ void add(const char* name, double weight) {
 std::string written() {
   std::FILE* stream = std::tmpfile();
   if (stream == nullptr) return "no temporary file";
-  std::string error;
-  const bool ok = write_weight_file(stream, snps, &error);
+  const std::error_code error = write_weight_file(stream, snps);
   std::rewind(stream);
   std::string bytes;
   for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) bytes += static_cast<char>(c);
   std::fclose(stream);
-  return ok ? bytes : error;
+  return error ? error.message() : bytes;
 }
 
 TEST(WeightWriterTest, WritesNameTabWeightPerRowInOrder) {
@@ -71,23 +70,22 @@ TEST(WeightWriterTest, ReportsTheFirstFailedWrite) {
   if (full == nullptr) GTEST_SKIP() << "no /dev/full on this platform";
   snps.count = 0;
   for (int k = 0; k < MAX_SNPS; ++k) add("rs1234567", WEIGHT_OUTSIDE);
-  std::string error;
-  EXPECT_FALSE(write_weight_file(full, snps, &error));
-  EXPECT_EQ(error.rfind("weight.txt: write error: ", 0), 0U) << error;
+  EXPECT_EQ(write_weight_file(full, snps), std::errc::no_space_on_device);
   std::fclose(full);
 }
 
-TEST(ReplacementFileTest, ReportsAFailedFinalFlush) {
+TEST(OutputFileTest, ReportsAFailedFinalFlush) {
   // A device is written in place. The line fits in the buffer, so only the
   // flush at the commit fails.
   std::error_code ec;
   if (!std::filesystem::is_character_file("/dev/full", ec)) GTEST_SKIP() << "no /dev/full device here";
-  platform::replacement_file full;
-  std::string error;
-  ASSERT_TRUE(full.open("/dev/full", &error)) << error;
+  platform::output_file full;
+  platform::file_failure failure{};
+  ASSERT_TRUE(full.open("/dev/full", &failure)) << failure.reason.message();
+  EXPECT_EQ(full.route(), platform::output_route::in_place);
   std::fputs("rs1\t0.400000\n", full.stream());
-  EXPECT_FALSE(full.commit(&error));
-  EXPECT_EQ(error, "/dev/full: write error: No space left on device");
+  EXPECT_FALSE(full.commit(&failure));
+  EXPECT_EQ(messages::file_failure("/dev/full", failure), "/dev/full: write error: No space left on device");
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+// Every message the tool prints, worded here and nowhere else. Each is one
+// line, without its line end: "FILE:LINE: message" or "FILE: message".
+// Lower layers report what failed (a step and an error code, a field and
+// why); only this unit turns that into words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input_format.hpp"
+#include "platform.hpp"
+
+namespace messages {
+
+// What messages call the fields and records of the two input files. The
+// dropped text fields are called by their place in the record.
+inline constexpr const char* SNP_NAME_FIELD = "SNP name";
+inline constexpr const char* POSITION_FIELD = "position";
+inline constexpr const char* FIELD_1 = "field 1";
+inline constexpr const char* FIELD_2 = "field 2";
+inline constexpr const char* FIELD_3 = "field 3";
+inline constexpr const char* SNP_RECORDS = "SNP records";
+inline constexpr const char* REGION_RECORDS = "gene regions";
+
+// "FILE:LINE: what" and "FILE: what".
+std::string at_line(std::string_view file, std::int64_t line, std::string_view what);
+std::string about(std::string_view file, std::string_view what);
+
+// "FILE: cannot open: REASON", "FILE: read error: REASON", "FILE: write
+// error: REASON", "FILE: cannot replace: REASON", and "FILE: cannot
+// replace: changed by another program during the run".
+std::string file_failure(std::string_view file, const platform::file_failure& failure);
+
+// "FILE: compressed (gzip); decompress it first", "FILE: UTF-16 text; save
+// it as plain text".
+std::string not_text(std::string_view file, input_kind kind);
+
+// What is wrong at a line, for at_line(): "SNP name longer than 19
+// characters", "field 2 holds a NUL byte", "position out of range", "more
+// than 2000 SNP records", "more than 4294967296 characters of whitespace in
+// a row".
+std::string too_long(std::string_view field, std::uint64_t limit);
+std::string holds_nul(std::string_view field);
+std::string out_of_range(std::string_view field);
+std::string too_many(std::int64_t capacity, std::string_view records);
+std::string whitespace_run(std::uint64_t limit);
+
+// After "PROGRAM: ". A constant: printing it must not allocate.
+inline constexpr const char* OUT_OF_MEMORY = "out of memory";
+
+// One example of every message snp_weight prints, in the order in which
+// its README and manual page list them.
+std::vector<std::string> snp_weight_examples();
+
+}  // namespace messages
