@@ -36,6 +36,7 @@ else()
   set(CPACK_GENERATOR DEB TGZ)
   # Hardened like Debian's own packages (lintian checks for it).
   target_compile_definitions(snp_weight_core PRIVATE _FORTIFY_SOURCE=2)
+  target_compile_definitions(snp_weight_phases PRIVATE _FORTIFY_SOURCE=2)
   target_link_options(snp_weight PRIVATE -Wl,-z,relro,-z,now)
 endif()
 

@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "region_rule.hpp"
+
 namespace {
 
 snp_table snps;
@@ -79,7 +81,7 @@ TEST(RegionRuleTest, EveryVariantMatchesTheLiteralNestedLoopInAnyOrder) {
     std::vector<double> expected(positions.size(), out);
     for (std::size_t i = 0; i < positions.size(); ++i)
       for (const auto& r : rows)
-        if (r.start <= positions[i] && positions[i] <= r.end) expected[i] = in;
+        if (inside(positions[i], r)) expected[i] = in;
 
     for (const auto& variant : region_rule_variants()) {
       if (!variant.supported) continue;

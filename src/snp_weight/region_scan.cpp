@@ -18,8 +18,11 @@ constexpr int block = 4096;
 constexpr int padded_snps = (MAX_SNPS + group - 1) / group * group;
 constexpr std::uint32_t sign_bit = 0x80000000U;
 
-// A region in the kernel's form. With start <= end, a position p lies inside
-// exactly when (uint32)(p - start) <= (uint32)(end - start). Both sides are
+// A region in the kernel's form. With start <= end, inside(p, region) of
+// region_rule.hpp holds exactly when (uint32)(p - start) <= (uint32)(end -
+// start): one compare instead of two, and no branch. It is not called here,
+// so that no inline function of another header is compiled for this
+// variant's instruction set. Both sides are
 // kept with the sign bit flipped, so that a signed compare orders them as
 // unsigned ones; flipping the sign of p - start is subtracting start + 2^31.
 struct block_form {

@@ -56,7 +56,7 @@ bool text_reader::skip_whitespace_across_refills(std::uint64_t skipped, std::int
     while (next != end_ && is_whitespace(*next)) line_ += *next++ == '\n';
     skipped += static_cast<std::uint64_t>(next - next_);
     next_ = next;
-    if (skipped > max_whitespace_run) {
+    if (skipped > MAX_WHITESPACE_RUN) {
       field_line_ = first_line;
       stop_input(input_stop::whitespace_run);
       return false;

@@ -14,7 +14,7 @@ std::string input_stop_message(const text_reader& in) {
       return messages::not_text(in.file_name(), in.kind());
     case input_stop::whitespace_run:
       return messages::at_line(in.file_name(), in.field_line(),
-                               messages::whitespace_run(text_reader::max_whitespace_run));
+                               messages::whitespace_run(MAX_WHITESPACE_RUN));
   }
   return {};
 }

@@ -86,7 +86,7 @@ inline record_fields& record_fields::text(std::span<char> out, const char* field
 }
 
 inline record_fields& record_fields::skip_text(const char* field) {
-  if (taking()) take(in_.skip_text_field(), field, text_reader::max_dropped_field);
+  if (taking()) take(in_.skip_text_field(), field, MAX_DROPPED_FIELD_LENGTH);
   return *this;
 }
 

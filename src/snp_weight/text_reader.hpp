@@ -35,6 +35,7 @@
 
 #include "eight_bytes.hpp"
 #include "input_format.hpp"
+#include "records.hpp"
 
 enum class field_status {
   stored,        // the field was read (and stored, unless it was dropped)
@@ -49,16 +50,13 @@ enum class input_stop {
   none,            // the end of the file, or a Ctrl-Z byte
   read_error,      // reading the stream failed: read_error() says why
   not_text,        // the first bytes show another format: kind() says which
-  whitespace_run,  // more than max_whitespace_run bytes of whitespace
+  whitespace_run,  // more than MAX_WHITESPACE_RUN bytes of whitespace
 };
 
 class text_reader {
  public:
   static constexpr int end_of_input = -1;
   static constexpr std::size_t default_buffer_size = 64 * 1024;
-  // Bounds that no real file of these formats comes near.
-  static constexpr std::uint64_t max_dropped_field = std::uint64_t{1} << 24;
-  static constexpr std::uint64_t max_whitespace_run = std::uint64_t{1} << 32;
 
   // Reads `stream`, which stays owned by the caller, through a buffer of
   // `buffer_size` bytes (at least 1). `file_name` is used in messages only.
@@ -89,7 +87,7 @@ class text_reader {
 
   // Skips any amount of whitespace, none included. Returns true when a byte
   // other than whitespace follows, false at the end of the input (or when
-  // the run is longer than max_whitespace_run, which ends the input).
+  // the run is longer than MAX_WHITESPACE_RUN, which ends the input).
   bool skip_whitespace();
 
   // Text field: skips whitespace, then takes the longest run of bytes that
@@ -98,7 +96,7 @@ class text_reader {
   // fit with its terminator gives too_long, with the reader inside it.
   field_status text_field(std::span<char> out, std::size_t& length);
   // A text field that is read and dropped: no storage, too_long past
-  // max_dropped_field bytes.
+  // MAX_DROPPED_FIELD_LENGTH bytes.
   field_status skip_text_field();
 
   // Integer field: skips whitespace, then an optional sign and one or more
@@ -136,7 +134,7 @@ class text_reader {
   bool refill();
   // skip_whitespace() past the end of the buffer, `skipped` bytes of the run
   // (which began on `first_line`) already behind. Stops the input once the
-  // run is longer than max_whitespace_run. A run is measured only across
+  // run is longer than MAX_WHITESPACE_RUN. A run is measured only across
   // refills: the bytes of an in-memory reader are never endless.
   bool skip_whitespace_across_refills(std::uint64_t skipped, std::int64_t first_line);
   // Looks at the first bytes: stops at a format that is not text, and
@@ -240,7 +238,7 @@ inline field_status text_reader::skip_text_field() {
   std::uint64_t n = 0;
   return take_text_field([&n](const unsigned char* first, const unsigned char* last) {
     n += static_cast<std::uint64_t>(last - first);
-    return n <= max_dropped_field;
+    return n <= MAX_DROPPED_FIELD_LENGTH;
   });
 }
 

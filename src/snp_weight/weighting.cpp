@@ -1,6 +1,5 @@
 #include "weighting.hpp"
 
-#include <array>
 #include <cstdint>
 
 #include "platform.hpp"
@@ -10,15 +9,14 @@ void give_default_weights(snp_table& snps) {
 }
 
 std::span<const region_rule_variant> region_rule_variants() {
-  // Asked of the CPU once, on first use.
-  static const std::array<region_rule_variant, 3> variants = [] {
-    const platform::vector_unit widest = platform::widest_vector_unit();
-    return std::array<region_rule_variant, 3>{{
-        {"portable", region_scan_portable, true},
-        {"x86-64-v3", region_scan_x86_64_v3, widest >= platform::vector_unit::x86_64_v3},
-        {"x86-64-v4", region_scan_x86_64_v4, widest >= platform::vector_unit::x86_64_v4},
-    }};
-  }();
+  // Asked of the CPU once, on first use. The variants are those CMake built,
+  // narrowest first, each named after a vector_unit.
+  static const platform::vector_unit widest = platform::widest_vector_unit();
+  static const region_rule_variant variants[] = {
+#define REGION_SCAN_VARIANT(name, label) {label, region_scan_##name, widest >= platform::vector_unit::name},
+#include "region_scan_variants.inc"
+#undef REGION_SCAN_VARIANT
+  };
   return variants;
 }
 

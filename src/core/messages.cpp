@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "records.hpp"
-#include "text_reader.hpp"
 
 namespace messages {
 
@@ -74,12 +73,12 @@ std::vector<std::string> snp_weight_examples() {
       not_text(REGION_FILE_NAME, input_kind::gzip),
       not_text(SNP_FILE_NAME, input_kind::utf16),
       at_line(SNP_FILE_NAME, 12, too_long(SNP_NAME_FIELD, MAX_SNP_NAME_LENGTH)),
-      at_line(REGION_FILE_NAME, 7, too_long(FIELD_1, text_reader::max_dropped_field)),
+      at_line(REGION_FILE_NAME, 7, too_long(FIELD_1, MAX_DROPPED_FIELD_LENGTH)),
       at_line(SNP_FILE_NAME, 12, holds_nul(SNP_NAME_FIELD)),
       at_line(SNP_FILE_NAME, 2001, too_many(MAX_SNPS, SNP_RECORDS)),
       at_line(REGION_FILE_NAME, MAX_REGIONS + 1, too_many(MAX_REGIONS, REGION_RECORDS)),
       at_line(REGION_FILE_NAME, 17, out_of_range(POSITION_FIELD)),
-      at_line(SNP_FILE_NAME, 3, whitespace_run(text_reader::max_whitespace_run)),
+      at_line(SNP_FILE_NAME, 3, whitespace_run(MAX_WHITESPACE_RUN)),
       file_failure(SNP_FILE_NAME, failure(file_step::read, EIO)),
       file_failure(WEIGHT_FILE_NAME, failure(file_step::write, ENOSPC)),
       file_failure(WEIGHT_FILE_NAME, failure(file_step::replace, EACCES)),

@@ -10,8 +10,8 @@
 // Sets the weight of rows 0 to count - 1 to WEIGHT_OUTSIDE.
 void give_default_weights(snp_table& snps);
 
-// Compares every SNP with every region, as signed 32-bit values, both ends
-// inside: start <= position && position <= end. There is no sorting, index
+// Compares every SNP with every region, as signed 32-bit values, by the
+// rule inside(position, region) of region_rule.hpp. There is no sorting, index
 // or early exit, so the result depends on neither table's order. Weights
 // are only ever raised. Runs the widest variant of the kernel that the CPU
 // supports.
