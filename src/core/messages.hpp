@@ -48,11 +48,38 @@ std::string out_of_range(std::string_view field);
 std::string too_many(std::int64_t capacity, std::string_view records);
 std::string whitespace_run(std::uint64_t limit);
 
+// snp_weight_genome's words on its formats, for at_line() or about():
+// "start is not a number: \"exon\"", "start is negative: \"-5\"", "POS out
+// of range: \"99999999999999999999\"", "2 columns; BED needs at least 3",
+// "end 100 is before start 200", "not a valid VCF record: REASON".
+std::string not_a_number(std::string_view field, std::string_view text);
+std::string negative(std::string_view field, std::string_view text);
+std::string out_of_range(std::string_view field, std::string_view text);
+std::string columns(std::size_t found, std::string_view format, std::size_t needed, bool at_least);
+std::string end_before_start(std::int64_t start, std::int64_t end);
+std::string invalid_record(std::string_view format, std::string_view reason);
+// "not a VCF or BCF file: no \"#CHROM\" header line".
+std::string no_vcf_header();
+// "no \"gene\" lines; its feature types are CDS, exon (choose one with
+// --feature)".
+std::string no_feature_lines(std::string_view feature, std::string_view types);
+// "no chromosome in common with snps.vcf: its SNPs are on 22, these regions
+// on chrX" (exact: "... compared as written").
+std::string no_common_chromosome(std::string_view snp_file, std::string_view snp_chromosome,
+                                 std::string_view region_chromosome, bool exact);
+// A warning: "no region on chromosome chrY (3 SNPs); they get 0.4".
+std::string no_region_on(std::string_view chromosome, std::size_t snps);
+// Bad usage: "cannot tell the format of snps.dat from its name; give
+// --snps-format (vcf, bim, bed or table)".
+std::string unknown_format(std::string_view file, std::string_view option, std::string_view choices);
+
 // After "PROGRAM: ". A constant: printing it must not allocate.
 inline constexpr const char* OUT_OF_MEMORY = "out of memory";
 
-// One example of every message snp_weight prints, in the order in which
-// its README and manual page list them.
+// One example of every message snp_weight prints, and of every one that
+// snp_weight_genome adds, in the order in which their README and manual
+// pages list them.
 std::vector<std::string> snp_weight_examples();
+std::vector<std::string> snp_weight_genome_examples();
 
 }  // namespace messages

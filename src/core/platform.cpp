@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 
 #ifdef _WIN32
@@ -184,6 +186,30 @@ void remove_temporary_now() {
 #else
   unlinkat(pending_directory, pending_name, 0);  // async-signal-safe
 #endif
+}
+
+namespace {
+
+const char* out_of_memory_program = "";
+const char* out_of_memory_message = "";
+int out_of_memory_status = 1;
+
+[[noreturn]] void end_out_of_memory() {
+  remove_temporary_now();
+  std::fputs(out_of_memory_program, stderr);
+  std::fputs(": ", stderr);
+  std::fputs(out_of_memory_message, stderr);
+  std::fputs("\n", stderr);
+  std::_Exit(out_of_memory_status);
+}
+
+}  // namespace
+
+void end_on_out_of_memory(const char* program, const char* message, int status) {
+  out_of_memory_program = program;
+  out_of_memory_message = message;
+  out_of_memory_status = status;
+  std::set_new_handler(end_out_of_memory);
 }
 
 output_file::~output_file() { discard(); }

@@ -113,4 +113,10 @@ class output_file {
 // for a process about to end abruptly (out of memory).
 void remove_temporary_now();
 
+// From now on a failed allocation removes the live temporary, prints
+// "PROGRAM: MESSAGE" on stderr and ends the process with `status`, rather
+// than throwing: with no memory left, the C++ runtime may have none to throw
+// with either. Both strings must outlive the process; nothing is allocated.
+void end_on_out_of_memory(const char* program, const char* message, int status);
+
 }  // namespace platform

@@ -1,23 +1,66 @@
 #include "weight_writer.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
+namespace {
+
+constexpr std::size_t buffer_size = 64 * 1024;
+
+}  // namespace
+
+weight_writer::weight_writer(std::FILE* out) : out_(out) { buffer_.reserve(buffer_size + 256); }
+
+void weight_writer::line(std::string_view name, double weight) {
+  buffer_ += name;
+  put_weight(weight);
+}
+
+void weight_writer::line(std::string_view name, std::string_view chromosome, std::int64_t position,
+                         double weight) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, position).ptr;
+  const auto length = static_cast<std::size_t>(end - digits);
+  buffer_ += name;
+  buffer_ += '\t';
+  buffer_ += chromosome;
+  buffer_ += '\t';
+  buffer_.append(digits, length);
+  put_weight(weight);
+}
+
+void weight_writer::put_weight(double weight) {
+  if (weight != last_weight_) {
+    // to_chars ignores the locale: the decimal separator is always '.'.
+    char text[32];
+    last_text_.assign(text, std::to_chars(text, text + sizeof text, weight, std::chars_format::fixed, 6).ptr);
+    last_weight_ = weight;
+  }
+  buffer_ += '\t';
+  buffer_ += last_text_;
+  buffer_ += '\n';
+  if (buffer_.size() >= buffer_size) write_buffer();
+}
+
+void weight_writer::write_buffer() {
+  if (!failure_ && !buffer_.empty()) {
+    errno = 0;
+    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+      failure_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+  }
+  buffer_.clear();
+}
+
+std::error_code weight_writer::finish() {
+  write_buffer();
+  return failure_;
+}
+
 std::error_code write_weight_file(std::FILE* out, const snp_table& snps) {
-  // A name, a tab, a weight far shorter than 32 characters, a line feed.
-  char line[SNP_NAME_SIZE + 1 + 32 + 1];
+  weight_writer writer(out);
   for (int k = 0; k < snps.count; ++k) {
     const snp_record snp = snps.record(k);
-    char* next = std::copy(snp.name.begin(), snp.name.end(), line);
-    *next++ = '\t';
-    // to_chars ignores the locale: the decimal separator is always '.'.
-    next = std::to_chars(next, line + sizeof line - 1, snp.weight, std::chars_format::fixed, 6).ptr;
-    *next++ = '\n';
-    const auto length = static_cast<std::size_t>(next - line);
-    errno = 0;
-    if (std::fwrite(line, 1, length, out) != length)
-      return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    writer.line(snp.name, snp.weight);
   }
-  return {};
+  return writer.finish();
 }

@@ -13,8 +13,7 @@ std::string input_stop_message(const text_reader& in) {
     case input_stop::not_text:
       return messages::not_text(in.file_name(), in.kind());
     case input_stop::whitespace_run:
-      return messages::at_line(in.file_name(), in.field_line(),
-                               messages::whitespace_run(MAX_WHITESPACE_RUN));
+      return messages::at_line(in.file_name(), in.field_line(), messages::whitespace_run(MAX_WHITESPACE_RUN));
   }
   return {};
 }

@@ -17,7 +17,7 @@ using region_scan_function = void (*)(const std::int32_t* positions, int snp_cou
 // One entry point per variant that CMake builds for the target:
 // region_scan_portable (baseline x86-64, or the target's own baseline),
 // region_scan_x86_64_v3 (AVX2) and region_scan_x86_64_v4 (AVX-512) on x86-64.
-#define REGION_SCAN_VARIANT(name, label)                                                                \
+#define REGION_SCAN_VARIANT(name, label)                                                         \
   void region_scan_##name(const std::int32_t* positions, int snp_count, const gene_region* rows, \
                           int region_count, std::int32_t* outside);
 #include "region_scan_variants.inc"

@@ -1,0 +1,62 @@
+#include "formats.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+// The last extension of `name` in lower case, after any compression's.
+std::string extension_of(std::string_view name) {
+  const auto ends_with = [&name](std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+  };
+  for (std::string_view compressed : {".gz", ".bgz"})
+    if (ends_with(compressed)) name.remove_suffix(compressed.size());
+  const std::size_t dot = name.find_last_of("./\\");
+  if (dot == std::string_view::npos || name[dot] != '.') return {};
+  std::string extension(name.substr(dot + 1));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+bool is_table(const std::string& extension) {
+  return extension == "txt" || extension == "tsv" || extension == "tab";
+}
+
+}  // namespace
+
+std::optional<snp_format> snp_format_of(std::string_view file_name) {
+  const std::string extension = extension_of(file_name);
+  if (extension == "vcf" || extension == "bcf") return snp_format::vcf;
+  if (extension == "bim") return snp_format::bim;
+  if (extension == "bed") return snp_format::bed;
+  if (is_table(extension)) return snp_format::table;
+  return std::nullopt;
+}
+
+std::optional<region_format> region_format_of(std::string_view file_name) {
+  const std::string extension = extension_of(file_name);
+  if (extension == "bed") return region_format::bed;
+  if (extension == "gtf") return region_format::gtf;
+  if (extension == "gff" || extension == "gff3") return region_format::gff3;
+  if (is_table(extension)) return region_format::table;
+  return std::nullopt;
+}
+
+std::optional<snp_format> snp_format_named(std::string_view name) {
+  if (name == "vcf") return snp_format::vcf;
+  if (name == "bim") return snp_format::bim;
+  if (name == "bed") return snp_format::bed;
+  if (name == "table") return snp_format::table;
+  return std::nullopt;
+}
+
+std::optional<region_format> region_format_named(std::string_view name) {
+  if (name == "bed") return region_format::bed;
+  if (name == "gtf") return region_format::gtf;
+  if (name == "gff3") return region_format::gff3;
+  if (name == "table") return region_format::table;
+  return std::nullopt;
+}
