@@ -16,6 +16,7 @@
 #                     weight_link_may_remain for a link that holds no result,
 #                     or run_prefix, a command to run the tool through
 #   expected/status   the exit status (0 when absent; -1 is read as 255)
+#   expected/stdout   stdout, exactly, written with LF (empty when absent)
 #   expected/stderr   stderr, exactly (empty when absent), or
 #   expected/stderr.regex  a regular expression it must match
 #   expected/weight.txt    the weight file, byte for byte, written with LF;
@@ -71,11 +72,16 @@ if(NOT status STREQUAL expected_status)
   fail("exit status ${status}, expected ${expected_status}; stderr: ${err}")
 endif()
 
-# Output streams: nothing on stdout, stderr as expected. The Windows console
-# streams end lines with CR LF.
+# Output streams: stdout and stderr as expected. The Windows console streams
+# end lines with CR LF.
 string(REPLACE "\r\n" "\n" err "${err}")
-if(NOT out STREQUAL "")
-  fail("stdout should be empty, got: ${out}")
+string(REPLACE "\r\n" "\n" out "${out}")
+set(expected_out "")
+if(EXISTS "${CASE_DIR}/expected/stdout")
+  file(READ "${CASE_DIR}/expected/stdout" expected_out)
+endif()
+if(NOT out STREQUAL expected_out)
+  fail("stdout is:\n${out}\nexpected:\n${expected_out}")
 endif()
 if(NOT status EQUAL 0 AND NOT err MATCHES "^[^\n]+\n$")
   fail("a failed run should print one line on stderr, got: ${err}")

@@ -1,0 +1,1 @@
+include("${CASE_DIR}/../example_inputs.cmake")
