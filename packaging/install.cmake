@@ -16,21 +16,31 @@ else()
   # Debian package names take no underscore: the package is snp-weight, and
   # its documentation folder must bear that name.
   set(doc_dir "${CMAKE_INSTALL_DATADIR}/doc/snp-weight")
-  install(TARGETS snp_weight RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  set(commands snp_weight)
+  if(SNP_WEIGHT_GENOME)
+    list(APPEND commands snp_weight_genome)
+    install(DIRECTORY example/genome DESTINATION "${doc_dir}/example")
+  endif()
+  install(TARGETS ${commands} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
   install(FILES README.md packaging/copyright DESTINATION "${doc_dir}")
   install(FILES ${example_files} DESTINATION "${doc_dir}/example")
 
-  # Manual page and changelog, compressed as Debian wants them (gzip -9n:
+  # Manual pages and changelog, compressed as Debian wants them (gzip -9n:
   # no name or time stamp, so the bytes are reproducible).
   find_program(GZIP_PROGRAM gzip REQUIRED)
-  configure_file(doc/snp_weight.1.in snp_weight.1 @ONLY)
-  add_custom_command(OUTPUT snp_weight.1.gz changelog.gz
-    COMMAND "${GZIP_PROGRAM}" -9n -c snp_weight.1 > snp_weight.1.gz
+  set(compressed changelog.gz)
+  add_custom_command(OUTPUT changelog.gz
     COMMAND "${GZIP_PROGRAM}" -9n -c "${PROJECT_SOURCE_DIR}/packaging/changelog" > changelog.gz
-    DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/snp_weight.1" packaging/changelog
-    VERBATIM)
-  add_custom_target(compressed_docs ALL DEPENDS snp_weight.1.gz changelog.gz)
-  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/snp_weight.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+    DEPENDS packaging/changelog VERBATIM)
+  foreach(command IN LISTS commands)
+    configure_file(doc/${command}.1.in ${command}.1 @ONLY)
+    add_custom_command(OUTPUT ${command}.1.gz
+      COMMAND "${GZIP_PROGRAM}" -9n -c ${command}.1 > ${command}.1.gz
+      DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/${command}.1" VERBATIM)
+    list(APPEND compressed ${command}.1.gz)
+    install(FILES "${CMAKE_CURRENT_BINARY_DIR}/${command}.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  endforeach()
+  add_custom_target(compressed_docs ALL DEPENDS ${compressed})
   install(FILES "${CMAKE_CURRENT_BINARY_DIR}/changelog.gz" DESTINATION "${doc_dir}")
 
   set(CPACK_GENERATOR DEB TGZ)
@@ -38,6 +48,11 @@ else()
   target_compile_definitions(snp_weight_core PRIVATE _FORTIFY_SOURCE=2)
   target_compile_definitions(snp_weight_phases PRIVATE _FORTIFY_SOURCE=2)
   target_link_options(snp_weight PRIVATE -Wl,-z,relro,-z,now)
+  if(SNP_WEIGHT_GENOME)
+    target_compile_definitions(snp_weight_genome_phases PRIVATE _FORTIFY_SOURCE=2)
+    target_compile_definitions(snp_weight_genome PRIVATE _FORTIFY_SOURCE=2)
+    target_link_options(snp_weight_genome PRIVATE -Wl,-z,relro,-z,now)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME snp_weight)
@@ -60,6 +75,10 @@ the weight 0.8 when its position lies inside at least one region, ends
 included, and 0.4 otherwise.
 
 It compares every SNP with every region on the widest vector unit the CPU
-has, and replaces weight.txt whole or not at all.")
+has, and replaces weight.txt without losing the old one or its metadata.
+
+snp_weight_genome gives the same weights straight from VCF, BCF, PLINK,
+BED, GTF and GFF3 files, by the regions of each SNP's own chromosome, for
+any number of SNPs.")
 
 include(CPack)
