@@ -259,6 +259,19 @@ else
   echo "skipped: the cases for root's runs need root"
 fi
 
+# SIGTERM within the first milliseconds, where the temporary is made: a
+# signal between its creation and its registration must not leave it.
+fresh early_signals
+leaks=0
+for ((round = 0; round < 300; round++)); do
+  "$tool" 2>/dev/null &
+  sleep "0.00$((RANDOM % 3))$((RANDOM % 10))"
+  kill -TERM $! 2>/dev/null
+  wait $! 2>/dev/null
+  compgen -G 'weight.txt.*.tmp' >/dev/null && leaks=$((leaks + 1)) && rm -f weight.txt.*.tmp
+done
+((leaks == 0)) || fail "early SIGTERM: $leaks of 300 runs left a temporary"
+
 # --- Kills, signals and overlapping runs at capacity -------------------------
 
 fresh capacity

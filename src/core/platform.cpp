@@ -104,6 +104,29 @@ void split_path(const std::string& path, std::string& directory, std::string& en
   entry = path.substr(entry_start);
 }
 
+#ifndef _WIN32
+// The signals whose handler removes the live temporary.
+constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+// Holds the cleanup signals back while it lives: a temporary created and
+// registered under it is never left by a signal that falls between the two.
+class cleanup_signals_held {
+ public:
+  cleanup_signals_held() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal_number : cleanup_signals) sigaddset(&held, signal_number);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~cleanup_signals_held() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  cleanup_signals_held(const cleanup_signals_held&) = delete;
+  cleanup_signals_held& operator=(const cleanup_signals_held&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+#endif
+
 void remove_and_reraise(int signal_number) {
   remove_temporary_now();
 #ifdef _WIN32
@@ -123,7 +146,7 @@ void install_cleanup_on_signals() {
     if (std::signal(signal_number, remove_and_reraise) == SIG_IGN) std::signal(signal_number, SIG_IGN);
   }
 #else
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+  for (int signal_number : cleanup_signals) {
     struct sigaction action {};
     // A signal the caller ignores (nohup, a background job) stays ignored.
     if (sigaction(signal_number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
@@ -396,17 +419,19 @@ bool output_file::create_temporary(int mode, file_failure* failure) {
   int code = EEXIST;
   for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
     const std::string name = temporary_name(entry_, longest);
-    const int fd =
-        openat(directory_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
-               static_cast<mode_t>(mode));
-    if (fd < 0) {
-      code = errno;
-      continue;
+    int fd = -1;
+    {
+      const cleanup_signals_held held;
+      fd = openat(directory_fd_, name.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, static_cast<mode_t>(mode));
+      code = fd < 0 ? errno : 0;
+      if (fd >= 0) {
+        std::memcpy(pending_name, name.c_str(), name.size() + 1);
+        pending_directory = directory_fd_;
+        pending = 1;
+      }
     }
-    pending = 0;
-    std::memcpy(pending_name, name.c_str(), name.size() + 1);
-    pending_directory = directory_fd_;
-    pending = 1;
+    if (fd < 0) continue;
     temporary_ = name;
     route_ = output_route::replace_whole;
     stream_ = fdopen(fd, "w");
