@@ -156,6 +156,21 @@ TEST(TextReaderTest, PeekAndGetStopAtCtrlZ) {
   EXPECT_FALSE(in.read_failed());
 }
 
+// Streams that cross the reader's buffer, to test the refill paths.
+struct stream_closer {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using stream_ptr = std::unique_ptr<std::FILE, stream_closer>;
+
+stream_ptr stream_with(const std::string& bytes) {
+  stream_ptr stream(std::tmpfile());
+  if (stream) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+    std::rewind(stream.get());
+  }
+  return stream;
+}
+
 struct format_case {
   std::string input;  // the first bytes of a real file of that kind
   input_kind kind;
@@ -197,11 +212,9 @@ TEST(TextReaderTest, TellsInputsThatAreNotText) {
   for (const auto& c : cases) {
     // From memory, and through a stream with a buffer shorter than the magic.
     text_reader memory(c.input, "f");
-    std::FILE* stream = std::tmpfile();
-    ASSERT_NE(stream, nullptr);
-    std::fwrite(c.input.data(), 1, c.input.size(), stream);
-    std::rewind(stream);
-    text_reader streamed(stream, "f", 3);
+    const stream_ptr stream = stream_with(c.input);
+    ASSERT_TRUE(stream);
+    text_reader streamed(stream.get(), "f", 3);
     for (text_reader* in : {&memory, &streamed}) {
       char field[20];
       std::size_t length = 0;
@@ -211,7 +224,6 @@ TEST(TextReaderTest, TellsInputsThatAreNotText) {
       const std::string first = status == field_status::stored ? std::string(field, length) : "";
       EXPECT_EQ(first, c.first_field) << '"' << c.input << '"';
     }
-    std::fclose(stream);
   }
 }
 
@@ -245,21 +257,6 @@ TEST(EightBytesTest, MatchTheBytes) {
     const std::uint64_t flags = eight_bytes::below(word, 0x21);
     EXPECT_EQ(flags == 0 ? 8 : eight_bytes::first_flagged(flags), c.below) << c.bytes;
   }
-}
-
-// Streams that cross the reader's buffer, to test the refill paths.
-struct stream_closer {
-  void operator()(std::FILE* stream) const { std::fclose(stream); }
-};
-using stream_ptr = std::unique_ptr<std::FILE, stream_closer>;
-
-stream_ptr stream_with(const std::string& bytes) {
-  stream_ptr stream(std::tmpfile());
-  if (stream) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
-    std::rewind(stream.get());
-  }
-  return stream;
 }
 
 TEST(StreamReaderTest, FieldsSpanningBufferRefillsReadWhole) {
