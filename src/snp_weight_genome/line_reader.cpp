@@ -90,6 +90,30 @@ std::size_t split_fields(std::string_view line, bool tabs, std::span<std::string
   return count;
 }
 
+bool is_comment_line(std::string_view line, bool bed) {
+  return line.empty() || line.front() == '#' ||
+         (bed && (line.starts_with("track") || line.starts_with("browser")));
+}
+
+std::string integer_problem(std::string_view text, const char* what, std::int64_t& value) {
+  switch (parse_integer(text, value)) {
+    case number_status::stored:
+      return {};
+    case number_status::not_a_number:
+      return messages::not_a_number(what, text);
+    case number_status::out_of_range:
+      return messages::out_of_range(what, text);
+  }
+  return {};
+}
+
+std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
+                           std::int64_t lowest) {
+  if (start < lowest) return messages::negative("start", start_text);
+  if (end < start) return messages::end_before_start(start, end);
+  return {};
+}
+
 number_status parse_integer(std::string_view text, std::int64_t& value) {
   constexpr std::int64_t limit = std::int64_t{1} << 62;
   const bool plus = !text.empty() && text.front() == '+';

@@ -55,8 +55,22 @@ class line_reader {
 // and returns how many there are in all.
 std::size_t split_fields(std::string_view line, bool tabs, std::span<std::string_view> fields);
 
+// Whether a line holds no record: it is empty or a "#" comment, or, in BED,
+// a "track" or "browser" line.
+bool is_comment_line(std::string_view line, bool bed);
+
 enum class number_status { stored, not_a_number, out_of_range };
 
 // A whole field as a decimal integer with an optional sign, from -2^62 to
 // 2^62: room for any genome, and for the arithmetic of the formats' bounds.
 number_status parse_integer(std::string_view text, std::int64_t& value);
+
+// The same for a field named `what` ("start"): "" with the value stored, or
+// why the field is refused, for messages::at_line().
+std::string integer_problem(std::string_view text, const char* what, std::int64_t& value);
+
+// The bounds of BED, GTF and GFF3, which hold no start below `lowest` and no
+// end before the start: "" when they are sound, or why not. `start_text` is
+// the start as written.
+std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
+                           std::int64_t lowest);

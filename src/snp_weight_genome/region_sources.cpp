@@ -44,9 +44,7 @@ bool read_regions(hts_input& input, region_format format, const std::string& fea
   std::optional<std::uint32_t> last_chromosome;
   while (lines.next(line, error)) {
     if (format == region_format::gff3 && line.starts_with("##FASTA")) break;
-    if (line.empty() || line.front() == '#' ||
-        (bed && (line.starts_with("track") || line.starts_with("browser"))))
-      continue;
+    if (is_comment_line(line, bed)) continue;
     const auto refuse = [&](const std::string& what) {
       *error = messages::at_line(path, lines.line_number(), what);
       return false;
@@ -66,23 +64,13 @@ bool read_regions(hts_input& input, region_format format, const std::string& fea
       chromosome = fields[0], start_text = fields[1], end_text = fields[2];
     }
     genome_region region{};
-    for (auto [text, what, value] :
-         {std::tuple{start_text, "start", &region.start}, std::tuple{end_text, "end", &region.end}}) {
-      switch (parse_integer(text, *value)) {
-        case number_status::stored:
-          break;
-        case number_status::not_a_number:
-          return refuse(messages::not_a_number(what, text));
-        case number_status::out_of_range:
-          return refuse(messages::out_of_range(what, text));
-      }
-    }
-    if (bed || annotation) {
-      // These formats allow no negative bound and no end before the start.
-      if (region.start < (bed ? 0 : 1)) return refuse(messages::negative("start", start_text));
-      if (region.end < region.start) return refuse(messages::end_before_start(region.start, region.end));
-      if (bed) ++region.start;  // 0-based, half-open to 1-based, inclusive
-    }
+    std::string problem = integer_problem(start_text, "start", region.start);
+    if (problem.empty()) problem = integer_problem(end_text, "end", region.end);
+    // BED, GTF and GFF3 allow no negative bound and no end before the start.
+    if (problem.empty() && (bed || annotation))
+      problem = bounds_problem(region.start, region.end, start_text, bed ? 0 : 1);
+    if (!problem.empty()) return refuse(problem);
+    if (bed) ++region.start;  // 0-based, half-open to 1-based, inclusive
     if (!looked_up || chromosome != last_written) {
       looked_up = true;
       last_written = chromosome;

@@ -16,15 +16,10 @@ void add_snp(genome_snp_table& snps, std::string_view name, std::uint32_t spelli
   snps.positions.push_back(position);
 }
 
-// "CHROM:POS", for an SNP whose file gives it no name.
+// Named "CHROM:POS", for an SNP whose file gives it no name.
 void add_unnamed_snp(genome_snp_table& snps, std::string_view chromosome, std::uint32_t spelling,
                      std::int64_t position) {
-  snps.names += chromosome;
-  snps.names += ':';
-  snps.names += std::to_string(position);
-  snps.name_ends.push_back(snps.names.size());
-  snps.spellings.push_back(spelling);
-  snps.positions.push_back(position);
+  add_snp(snps, std::string(chromosome) + ':' + std::to_string(position), spelling, position);
 }
 
 // PLINK's numeric codes for the chromosomes that have no number.
@@ -36,27 +31,6 @@ std::string_view plink_chromosome(std::string_view code) {
   return code;
 }
 
-bool is_comment(std::string_view line, bool bed) {
-  return line.empty() || line.front() == '#' ||
-         (bed && (line.starts_with("track") || line.starts_with("browser")));
-}
-
-// A field that must be an integer, checked: false with the message.
-bool integer_field(std::string_view field, const char* what, std::int64_t& value, const line_reader& lines,
-                   const std::string& path, std::string* error) {
-  switch (parse_integer(field, value)) {
-    case number_status::stored:
-      return true;
-    case number_status::not_a_number:
-      *error = messages::at_line(path, lines.line_number(), messages::not_a_number(what, field));
-      return false;
-    case number_status::out_of_range:
-      *error = messages::at_line(path, lines.line_number(), messages::out_of_range(what, field));
-      return false;
-  }
-  return false;
-}
-
 // The text formats, a line at a time.
 bool read_snp_lines(hts_input& input, snp_format format, chromosome_names& names, genome_snp_table& snps,
                     std::string* error) {
@@ -66,29 +40,31 @@ bool read_snp_lines(hts_input& input, snp_format format, chromosome_names& names
   std::string_view line;
   const bool bed = format == snp_format::bed;
   while (lines.next(line, error)) {
-    if (is_comment(line, bed)) continue;
+    if (is_comment_line(line, bed)) continue;
     const std::size_t count = split_fields(line, bed, fields);
     const auto refuse = [&](const std::string& what) {
       *error = messages::at_line(path, lines.line_number(), what);
       return false;
     };
     std::int64_t position = 0;
+    std::string problem;
     if (format == snp_format::table) {
       if (count != 3) return refuse(messages::columns(count, "a table of SNPs", 3, false));
-      if (!integer_field(fields[2], "position", position, lines, path, error)) return false;
+      problem = integer_problem(fields[2], "position", position);
+      if (!problem.empty()) return refuse(problem);
       add_snp(snps, fields[0], names.spelling(fields[1]), position);
     } else if (format == snp_format::bim) {
       if (count < 4) return refuse(messages::columns(count, "a .bim file", 4, true));
-      if (!integer_field(fields[3], "position", position, lines, path, error)) return false;
+      problem = integer_problem(fields[3], "position", position);
+      if (!problem.empty()) return refuse(problem);
       add_snp(snps, fields[1], names.spelling(plink_chromosome(fields[0])), position);
     } else {
       if (count < 3) return refuse(messages::columns(count, "BED", 3, true));
       std::int64_t end = 0;
-      if (!integer_field(fields[1], "start", position, lines, path, error) ||
-          !integer_field(fields[2], "end", end, lines, path, error))
-        return false;
-      if (position < 0) return refuse(messages::negative("start", fields[1]));
-      if (end < position) return refuse(messages::end_before_start(position, end));
+      problem = integer_problem(fields[1], "start", position);
+      if (problem.empty()) problem = integer_problem(fields[2], "end", end);
+      if (problem.empty()) problem = bounds_problem(position, end, fields[1], 0);
+      if (!problem.empty()) return refuse(problem);
       ++position;  // 0-based start to 1-based first base
       const std::uint32_t spelling = names.spelling(fields[0]);
       if (count >= 4 && !fields[3].empty())
