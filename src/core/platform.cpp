@@ -238,7 +238,6 @@ void end_on_out_of_memory(const char* program, const char* message, int status) 
 output_file::~output_file() { discard(); }
 
 void output_file::open_standard_output() {
-  name_.assign(1, '-');  // not = "-": g++ 12 warns wrongly of an overlapping copy
   route_ = output_route::standard_output;
   stream_ = stdout;
   install_cleanup_on_signals();
@@ -288,37 +287,35 @@ bool output_file::open_existing(int fd, file_failure* failure) {
   return true;
 }
 
-bool output_file::create_temporary(int mode, file_failure* failure) {
-  int code = EEXIST;
-  for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
-    const std::string name = temporary_name(entry_, 255);
-    const std::string path = directory_ + name;
-    if (path.size() >= sizeof pending_path) return fail(failure, file_step::open, ENAMETOOLONG);
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, mode);
-    if (fd < 0) {
-      code = errno;
-      continue;
-    }
-    pending = 0;
-    std::memcpy(pending_path, path.c_str(), path.size() + 1);
-    pending_fd = fd;
-    pending = 1;
-    temporary_ = path;
-    route_ = output_route::replace_whole;
-    stream_ = _fdopen(fd, "w");
-    if (stream_ == nullptr) {
-      code = errno;
-      pending_fd = -1;
-      _close(fd);
-      remove_temporary();
-      return fail(failure, file_step::open, code);
-    }
-    return true;
+int output_file::create_registered(const std::string& name, int mode, int& code) {
+  const std::string path = directory_ + name;
+  if (path.size() >= sizeof pending_path) {
+    code = ENAMETOOLONG;
+    return -1;
   }
-  return fail(failure, file_step::open, code);
+  const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT | _O_NOINHERIT, mode);
+  if (fd < 0) {
+    code = errno;
+    return -1;
+  }
+  std::memcpy(pending_path, path.c_str(), path.size() + 1);
+  pending_fd = fd;
+  pending = 1;
+  temporary_ = path;  // named by its path on Windows
+  return fd;
 }
 
+std::size_t output_file::longest_entry() const { return 255; }
+
 namespace {
+
+std::FILE* stream_of(int fd) { return _fdopen(fd, "w"); }
+
+// Closes a registered temporary's descriptor that no stream owns.
+void close_unstreamed(int fd) {
+  pending_fd = -1;
+  _close(fd);
+}
 
 // Pushes the stream's bytes, already flushed, to the disk.
 bool sync_to_disk(std::FILE* stream) { return _commit(_fileno(stream)) == 0; }
@@ -412,32 +409,51 @@ bool output_file::start_replacing_whole(int fd, const struct stat& status) {
   return whole;
 }
 
-bool output_file::create_temporary(int mode, file_failure* failure) {
+int output_file::create_registered(const std::string& name, int mode, int& code) {
+  // Held back until it is registered: a signal between the two would leave it.
+  const cleanup_signals_held held;
+  const int fd =
+      openat(directory_fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+             static_cast<mode_t>(mode));
+  if (fd < 0) {
+    code = errno;
+    return -1;
+  }
+  std::memcpy(pending_name, name.c_str(), name.size() + 1);
+  pending_directory = directory_fd_;
+  pending = 1;
+  temporary_ = name;  // named by its entry in directory_fd_
+  return fd;
+}
+
+std::size_t output_file::longest_entry() const {
   const long name_max = fpathconf(directory_fd_, _PC_NAME_MAX);
-  const std::size_t longest =
-      name_max > 0 && name_max <= NAME_MAX ? static_cast<std::size_t>(name_max) : NAME_MAX;
+  return name_max > 0 && name_max <= NAME_MAX ? static_cast<std::size_t>(name_max) : NAME_MAX;
+}
+
+namespace {
+
+std::FILE* stream_of(int fd) { return fdopen(fd, "w"); }
+
+void close_unstreamed(int fd) { close(fd); }
+
+bool sync_to_disk(std::FILE* stream) { return fsync(fileno(stream)) == 0; }
+
+}  // namespace
+
+#endif
+
+bool output_file::create_temporary(int mode, file_failure* failure) {
+  const std::size_t longest = longest_entry();
   int code = EEXIST;
   for (int attempt = 0; attempt < 100 && code == EEXIST; ++attempt) {
-    const std::string name = temporary_name(entry_, longest);
-    int fd = -1;
-    {
-      const cleanup_signals_held held;
-      fd = openat(directory_fd_, name.c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, static_cast<mode_t>(mode));
-      code = fd < 0 ? errno : 0;
-      if (fd >= 0) {
-        std::memcpy(pending_name, name.c_str(), name.size() + 1);
-        pending_directory = directory_fd_;
-        pending = 1;
-      }
-    }
+    const int fd = create_registered(temporary_name(entry_, longest), mode, code);
     if (fd < 0) continue;
-    temporary_ = name;
     route_ = output_route::replace_whole;
-    stream_ = fdopen(fd, "w");
+    stream_ = stream_of(fd);
     if (stream_ == nullptr) {
       code = errno;
-      close(fd);
+      close_unstreamed(fd);
       remove_temporary();
       return fail(failure, file_step::open, code);
     }
@@ -445,14 +461,6 @@ bool output_file::create_temporary(int mode, file_failure* failure) {
   }
   return fail(failure, file_step::open, code);
 }
-
-namespace {
-
-bool sync_to_disk(std::FILE* stream) { return fsync(fileno(stream)) == 0; }
-
-}  // namespace
-
-#endif
 
 bool output_file::commit(file_failure* failure) {
   if (route_ == output_route::standard_output) {

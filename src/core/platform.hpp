@@ -90,7 +90,15 @@ class output_file {
   // Whether the file opened as `fd` can be replaced whole; if so, the
   // temporary is made, with the file's group and mode bits (POSIX only).
   bool start_replacing_whole(int fd, const struct ::stat& status);
+  // Makes the temporary beside the file, uniquely named, with an exclusive
+  // create; it takes `mode` (less the umask).
   bool create_temporary(int mode, file_failure* failure);
+  // Creates the temporary `name` and registers it for the signal handlers,
+  // in one step that no signal falls into. Returns its descriptor, or -1
+  // with the errno value in `code`.
+  int create_registered(const std::string& name, int mode, int& code);
+  // The longest name the file system takes in the directory.
+  std::size_t longest_entry() const;
   // Closes the stream and removes the temporary, if any, then closes the
   // descriptors.
   void discard();
