@@ -1,17 +1,14 @@
-// The record types, the tables and the constants of both commands.
+// snp_weight's record types, tables and constants.
 //
-// snp_weight's two tables live in static storage owned by its run sequence
+// Its two tables live in static storage owned by its run sequence
 // (snp_weight/run.cpp), which hands each phase the table it works on. Rows
 // are numbered from 0 in the order in which they were read; rows 0 to
-// count - 1 are in use. snp_weight_genome keeps any number of SNPs and
-// regions, in growing columns of the same kinds.
+// count - 1 are in use.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 // The three files, found by bare name in the current working directory.
 inline constexpr const char* SNP_FILE_NAME = "SNP_positions.txt";
@@ -30,7 +27,7 @@ inline constexpr int MAX_SNP_NAME_LENGTH = SNP_NAME_SIZE - 1;
 // Bounds on what the two input files may hold, which no real file comes
 // near: they make every input end, /dev/zero or an endless pipe included.
 inline constexpr std::uint64_t MAX_DROPPED_FIELD_LENGTH = std::uint64_t{1} << 24;
-inline constexpr std::uint64_t MAX_WHITESPACE_RUN = std::uint64_t{1} << 32;
+inline constexpr std::uint64_t MAX_WHITESPACE_RUN = MAX_DROPPED_FIELD_LENGTH;
 
 inline constexpr double WEIGHT_OUTSIDE = 0.4;
 inline constexpr double WEIGHT_INSIDE = 0.8;
@@ -63,28 +60,4 @@ struct gene_region {
 struct region_table {
   gene_region rows[MAX_REGIONS];
   int count;
-};
-
-// snp_weight_genome's region: 1-based, both ends inside, on the chromosome
-// whose list holds it. 64 bits: some genomes have chromosomes longer than
-// 2^31 bases.
-struct genome_region {
-  std::int64_t start;
-  std::int64_t end;
-};
-
-// snp_weight_genome's SNPs in input order, as columns: its name, the
-// chromosome as it was written (an index into a chromosome_names table) and
-// its 1-based position.
-struct genome_snp_table {
-  std::string names;                      // every name, one after another
-  std::vector<std::size_t> name_ends;     // where each one ends in `names`
-  std::vector<std::uint32_t> spellings;   // the chromosome as written
-  std::vector<std::int64_t> positions;
-
-  std::size_t size() const { return positions.size(); }
-  std::string_view name(std::size_t k) const {
-    const std::size_t begin = k == 0 ? 0 : name_ends[k - 1];
-    return std::string_view(names).substr(begin, name_ends[k] - begin);
-  }
 };

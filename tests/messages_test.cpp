@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
+
+#include "records.hpp"
 
 namespace {
 
@@ -44,14 +47,66 @@ std::vector<std::string> manual_diagnostics(const std::string& page) {
   return found;
 }
 
+// One example of every message snp_weight prints, in the order in which its
+// README section and manual page list them.
+std::vector<std::string> snp_weight_examples() {
+  using namespace messages;
+  const auto failure = [](file_step step, int code) {
+    return ::file_failure{step, std::error_code(code, std::generic_category())};
+  };
+  return {
+      file_failed(SNP_FILE_NAME, failure(file_step::open, ENOENT)),
+      file_failed(WEIGHT_FILE_NAME, failure(file_step::open, EACCES)),
+      not_text(REGION_FILE_NAME, input_kind::gzip),
+      not_text(SNP_FILE_NAME, input_kind::utf16),
+      at_line(SNP_FILE_NAME, 12, too_long(SNP_NAME_FIELD, MAX_SNP_NAME_LENGTH)),
+      at_line(REGION_FILE_NAME, 7, too_long(FIELD_1, MAX_DROPPED_FIELD_LENGTH)),
+      at_line(SNP_FILE_NAME, 12, holds_nul(SNP_NAME_FIELD)),
+      at_line(SNP_FILE_NAME, 2001, too_many(MAX_SNPS, SNP_RECORDS)),
+      at_line(REGION_FILE_NAME, MAX_REGIONS + 1, too_many(MAX_REGIONS, REGION_RECORDS)),
+      at_line(REGION_FILE_NAME, 17, out_of_range(POSITION_FIELD)),
+      at_line(SNP_FILE_NAME, 3, whitespace_run(MAX_WHITESPACE_RUN)),
+      file_failed(SNP_FILE_NAME, failure(file_step::read, EIO)),
+      file_failed(WEIGHT_FILE_NAME, failure(file_step::write, ENOSPC)),
+      file_failed(WEIGHT_FILE_NAME, failure(file_step::replace, EACCES)),
+      file_failed(WEIGHT_FILE_NAME, failure(file_step::changed, 0)),
+      std::string("snp_weight: ") + OUT_OF_MEMORY,
+  };
+}
+
+// The same for snp_weight_genome.
+std::vector<std::string> snp_weight_genome_examples() {
+  using namespace messages;
+  return {
+      "snp_weight_genome: " + unknown_format("snps.dat", "--snps-format", "vcf, bim, bed or table"),
+      file_failed("snps.vcf", {file_step::open, std::make_error_code(std::errc::no_such_file_or_directory)}),
+      not_text("genes.gtf", input_kind::xz),
+      about("snps.vcf", no_vcf_header()),
+      at_line("snps.vcf", 31, invalid_record("VCF", "fewer than 8 columns")),
+      at_line("snps.vcf", 31, not_a_number("POS", "12e5")),
+      at_line("regions.bed", 12, not_a_number("start", "exon")),
+      at_line("regions.bed", 12, negative("start", "-5")),
+      at_line("regions.bed", 12, out_of_range("end", "99999999999999999999")),
+      at_line("regions.bed", 12, columns(2, "BED", 3, true)),
+      at_line("genes.gtf", 7, columns(8, "GTF", 9, false)),
+      at_line("regions.bed", 12, end_before_start(200, 100)),
+      at_line("snps.txt", 3, holds_nul("line")),
+      about("genes.gtf", no_feature_lines("gene", "CDS, exon")),
+      about("regions.bed", no_common_chromosome("snps.vcf", "22", "chrX", false)),
+      about("regions.bed", no_region_on("chrY", 3)),
+      file_failed("weight.txt", {file_step::write, std::make_error_code(std::errc::no_space_on_device)}),
+      std::string("snp_weight_genome: ") + OUT_OF_MEMORY,
+  };
+}
+
 // Both commands' README sections and manual pages list exactly the messages
 // the code words, in one order.
 TEST(MessagesTest, ReadmeAndManualPagesListEveryMessage) {
   if (!std::ifstream(source + "/README.md")) GTEST_SKIP() << "the sources are not at " << source;
-  EXPECT_EQ(readme_rows("## Exit status and messages"), messages::snp_weight_examples());
-  EXPECT_EQ(manual_diagnostics("snp_weight.1.in"), messages::snp_weight_examples());
-  EXPECT_EQ(readme_rows("### Messages"), messages::snp_weight_genome_examples());
-  EXPECT_EQ(manual_diagnostics("snp_weight_genome.1.in"), messages::snp_weight_genome_examples());
+  EXPECT_EQ(readme_rows("## Exit status and messages"), snp_weight_examples());
+  EXPECT_EQ(manual_diagnostics("snp_weight.1.in"), snp_weight_examples());
+  EXPECT_EQ(readme_rows("### Messages"), snp_weight_genome_examples());
+  EXPECT_EQ(manual_diagnostics("snp_weight_genome.1.in"), snp_weight_genome_examples());
 }
 
 }  // namespace

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "messages.hpp"
-#include "platform.hpp"
+#include "output_file.hpp"
+#include "weight_file.hpp"
 
 namespace {
 
@@ -79,13 +80,13 @@ TEST(OutputFileTest, ReportsAFailedFinalFlush) {
   // flush at the commit fails.
   std::error_code ec;
   if (!std::filesystem::is_character_file("/dev/full", ec)) GTEST_SKIP() << "no /dev/full device here";
-  platform::output_file full;
-  platform::file_failure failure{};
+  output_file full;
+  file_failure failure{};
   ASSERT_TRUE(full.open("/dev/full", &failure)) << failure.reason.message();
-  EXPECT_EQ(full.route(), platform::output_route::in_place);
+  EXPECT_EQ(full.route(), output_route::in_place);
   std::fputs("rs1\t0.400000\n", full.stream());
   EXPECT_FALSE(full.commit(&failure));
-  EXPECT_EQ(messages::file_failure("/dev/full", failure), "/dev/full: write error: No space left on device");
+  EXPECT_EQ(messages::file_failed("/dev/full", failure), "/dev/full: write error: No space left on device");
 }
 
 }  // namespace

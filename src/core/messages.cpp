@@ -1,9 +1,6 @@
 #include "messages.hpp"
 
-#include <cerrno>
 #include <system_error>
-
-#include "records.hpp"
 
 namespace messages {
 
@@ -23,17 +20,17 @@ std::string about(std::string_view file, std::string_view what) {
   return text;
 }
 
-std::string file_failure(std::string_view file, const platform::file_failure& failure) {
+std::string file_failed(std::string_view file, const ::file_failure& failure) {
   switch (failure.step) {
-    case platform::file_step::open:
+    case file_step::open:
       return about(file, "cannot open: " + failure.reason.message());
-    case platform::file_step::read:
+    case file_step::read:
       return about(file, "read error: " + failure.reason.message());
-    case platform::file_step::write:
+    case file_step::write:
       return about(file, "write error: " + failure.reason.message());
-    case platform::file_step::replace:
+    case file_step::replace:
       return about(file, "cannot replace: " + failure.reason.message());
-    case platform::file_step::changed:
+    case file_step::changed:
       return about(file, "cannot replace: changed by another program during the run");
   }
   return about(file, failure.reason.message());
@@ -124,55 +121,6 @@ std::string no_region_on(std::string_view chromosome, std::size_t snps) {
 std::string unknown_format(std::string_view file, std::string_view option, std::string_view choices) {
   return "cannot tell the format of " + std::string(file) + " from its name; give " + std::string(option) +
          " (" + std::string(choices) + ")";
-}
-
-std::vector<std::string> snp_weight_examples() {
-  using platform::file_step;
-  const auto failure = [](file_step step, int code) {
-    return platform::file_failure{step, std::error_code(code, std::generic_category())};
-  };
-  return {
-      file_failure(SNP_FILE_NAME, failure(file_step::open, ENOENT)),
-      file_failure(WEIGHT_FILE_NAME, failure(file_step::open, EACCES)),
-      not_text(REGION_FILE_NAME, input_kind::gzip),
-      not_text(SNP_FILE_NAME, input_kind::utf16),
-      at_line(SNP_FILE_NAME, 12, too_long(SNP_NAME_FIELD, MAX_SNP_NAME_LENGTH)),
-      at_line(REGION_FILE_NAME, 7, too_long(FIELD_1, MAX_DROPPED_FIELD_LENGTH)),
-      at_line(SNP_FILE_NAME, 12, holds_nul(SNP_NAME_FIELD)),
-      at_line(SNP_FILE_NAME, 2001, too_many(MAX_SNPS, SNP_RECORDS)),
-      at_line(REGION_FILE_NAME, MAX_REGIONS + 1, too_many(MAX_REGIONS, REGION_RECORDS)),
-      at_line(REGION_FILE_NAME, 17, out_of_range(POSITION_FIELD)),
-      at_line(SNP_FILE_NAME, 3, whitespace_run(MAX_WHITESPACE_RUN)),
-      file_failure(SNP_FILE_NAME, failure(file_step::read, EIO)),
-      file_failure(WEIGHT_FILE_NAME, failure(file_step::write, ENOSPC)),
-      file_failure(WEIGHT_FILE_NAME, failure(file_step::replace, EACCES)),
-      file_failure(WEIGHT_FILE_NAME, failure(file_step::changed, 0)),
-      std::string("snp_weight: ") + OUT_OF_MEMORY,
-  };
-}
-
-std::vector<std::string> snp_weight_genome_examples() {
-  using platform::file_step;
-  return {
-      "snp_weight_genome: " + unknown_format("snps.dat", "--snps-format", "vcf, bim, bed or table"),
-      file_failure("snps.vcf", {file_step::open, std::make_error_code(std::errc::no_such_file_or_directory)}),
-      not_text("genes.gtf", input_kind::xz),
-      about("snps.vcf", no_vcf_header()),
-      at_line("snps.vcf", 31, invalid_record("VCF", "fewer than 8 columns")),
-      at_line("snps.vcf", 31, not_a_number("POS", "12e5")),
-      at_line("regions.bed", 12, not_a_number("start", "exon")),
-      at_line("regions.bed", 12, negative("start", "-5")),
-      at_line("regions.bed", 12, out_of_range("end", "99999999999999999999")),
-      at_line("regions.bed", 12, columns(2, "BED", 3, true)),
-      at_line("genes.gtf", 7, columns(8, "GTF", 9, false)),
-      at_line("regions.bed", 12, end_before_start(200, 100)),
-      at_line("snps.txt", 3, holds_nul("line")),
-      about("genes.gtf", no_feature_lines("gene", "CDS, exon")),
-      about("regions.bed", no_common_chromosome("snps.vcf", "22", "chrX", false)),
-      about("regions.bed", no_region_on("chrY", 3)),
-      file_failure("weight.txt", {file_step::write, std::make_error_code(std::errc::no_space_on_device)}),
-      std::string("snp_weight_genome: ") + OUT_OF_MEMORY,
-  };
 }
 
 }  // namespace messages

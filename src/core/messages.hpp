@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "file_failure.hpp"
 #include "input_format.hpp"
-#include "platform.hpp"
 
 namespace messages {
 
@@ -32,7 +32,7 @@ std::string about(std::string_view file, std::string_view what);
 // "FILE: cannot open: REASON", "FILE: read error: REASON", "FILE: write
 // error: REASON", "FILE: cannot replace: REASON", and "FILE: cannot
 // replace: changed by another program during the run".
-std::string file_failure(std::string_view file, const platform::file_failure& failure);
+std::string file_failed(std::string_view file, const ::file_failure& failure);
 
 // "FILE: compressed (gzip); decompress it first", "FILE: UTF-16 text; save
 // it as plain text".
@@ -75,11 +75,5 @@ std::string unknown_format(std::string_view file, std::string_view option, std::
 
 // After "PROGRAM: ". A constant: printing it must not allocate.
 inline constexpr const char* OUT_OF_MEMORY = "out of memory";
-
-// One example of every message snp_weight prints, and of every one that
-// snp_weight_genome adds, in the order in which their README and manual
-// pages list them.
-std::vector<std::string> snp_weight_examples();
-std::vector<std::string> snp_weight_genome_examples();
 
 }  // namespace messages

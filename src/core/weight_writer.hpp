@@ -11,8 +11,6 @@
 #include <string_view>
 #include <system_error>
 
-#include "records.hpp"
-
 // Writes weight lines to a stream, which stays open, through a buffer of
 // its own.
 class weight_writer {
@@ -39,7 +37,3 @@ class weight_writer {
   double last_weight_ = -1;
   std::string last_text_;
 };
-
-// Writes rows 0 to count - 1 of snp_weight's table to `out`. Returns the
-// reason of the first failed write, or no error.
-std::error_code write_weight_file(std::FILE* out, const snp_table& snps);

@@ -17,6 +17,6 @@ std::FILE* open_input(const char* name, std::string* error) {
     stream = std::fopen(name, "rb");
     if (stream == nullptr) reason = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
   }
-  if (stream == nullptr) *error = messages::file_failure(name, {platform::file_step::open, reason});
+  if (stream == nullptr) *error = messages::file_failed(name, {file_step::open, reason});
   return stream;
 }

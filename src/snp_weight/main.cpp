@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <string>
 
+#include "cleanup.hpp"
 #include "messages.hpp"
-#include "platform.hpp"
 #include "run.hpp"
 
 int main() {
-  platform::end_on_out_of_memory("snp_weight", messages::OUT_OF_MEMORY, RUN_REFUSED);
+  cleanup::end_on_out_of_memory("snp_weight", messages::OUT_OF_MEMORY, RUN_REFUSED);
   std::string error;
   const int status = run(&error);
   if (status != 0) std::fprintf(stderr, "%s\n", error.c_str());

@@ -4,13 +4,12 @@
 #include <memory>
 
 #include "files.hpp"
-#include "messages.hpp"
-#include "platform.hpp"
 #include "records.hpp"
 #include "region_reader.hpp"
+#include "result_file.hpp"
 #include "snp_reader.hpp"
 #include "text_reader.hpp"
-#include "weight_writer.hpp"
+#include "weight_file.hpp"
 #include "weighting.hpp"
 
 namespace {
@@ -45,27 +44,16 @@ int run(std::string* error) {
   if (!region_file) return RUN_REFUSED;
   // A failed or killed run leaves an earlier weight.txt as it was, and
   // removes its temporary (the destructor, or a signal handler).
-  platform::output_file weight_file;
-  platform::file_failure failure{};
-  if (!weight_file.open(WEIGHT_FILE_NAME, &failure)) {
-    *error = messages::file_failure(WEIGHT_FILE_NAME, failure);
-    return RUN_REFUSED;
-  }
+  result_file weight_file;
+  if (!weight_file.open(WEIGHT_FILE_NAME, error)) return RUN_REFUSED;
 
   if (!read_inputs(snp_file.get(), region_file.get(), error)) return RUN_REFUSED;
   give_default_weights(snps);
   apply_region_rule(snps, regions);
-  if (const std::error_code written = write_weight_file(weight_file.stream(), snps)) {
-    *error = messages::file_failure(WEIGHT_FILE_NAME, {platform::file_step::write, written});
-    return RUN_WRITE_FAILED;
-  }
+  const std::error_code written = write_weight_file(weight_file.stream(), snps);
 
   // Closed in this order: the SNP file, the region file, the weight file.
   std::fclose(snp_file.release());
   std::fclose(region_file.release());
-  if (!weight_file.commit(&failure)) {
-    *error = messages::file_failure(WEIGHT_FILE_NAME, failure);
-    return RUN_WRITE_FAILED;
-  }
-  return 0;
+  return weight_file.commit(written, error) ? 0 : RUN_WRITE_FAILED;
 }

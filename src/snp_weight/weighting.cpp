@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform.hpp"
+#include "vector_unit.hpp"
 
 void give_default_weights(snp_table& snps) {
   for (int i = 0; i < snps.count; ++i) snps.weights[i] = WEIGHT_OUTSIDE;
@@ -11,9 +11,9 @@ void give_default_weights(snp_table& snps) {
 std::span<const region_rule_variant> region_rule_variants() {
   // Asked of the CPU once, on first use. The variants are those CMake built,
   // narrowest first, each named after a vector_unit.
-  static const platform::vector_unit widest = platform::widest_vector_unit();
+  static const vector_unit widest = widest_vector_unit();
   static const region_rule_variant variants[] = {
-#define REGION_SCAN_VARIANT(name, label) {label, region_scan_##name, widest >= platform::vector_unit::name},
+#define REGION_SCAN_VARIANT(name, label) {label, region_scan_##name, widest >= vector_unit::name},
 #include "region_scan_variants.inc"
 #undef REGION_SCAN_VARIANT
   };

@@ -4,8 +4,9 @@
 
 #include "chromosomes.hpp"
 #include "line_reader.hpp"
+#include "records.hpp"
 #include "messages.hpp"
-#include "platform.hpp"
+#include "result_file.hpp"
 #include "region_sources.hpp"
 #include "snp_sources.hpp"
 #include "sweep.hpp"
@@ -33,14 +34,8 @@ int run_genome(const genome_options& options, std::string* error, std::vector<st
   hts_input snp_input, region_input;
   if (!snp_input.open(options.snps, error) || !region_input.open(options.regions, error))
     return GENOME_REFUSED;
-  platform::output_file output;
-  platform::file_failure failure{};
-  if (options.output == "-") {
-    output.open_standard_output();
-  } else if (!output.open(options.output.c_str(), &failure)) {
-    *error = messages::file_failure(options.output, failure);
-    return GENOME_REFUSED;
-  }
+  result_file output;
+  if (!output.open(options.output, error)) return GENOME_REFUSED;
 
   chromosome_names names(options.exact_chromosome_names);
   genome_snp_table snps;
@@ -66,13 +61,5 @@ int run_genome(const genome_options& options, std::string* error, std::vector<st
     else
       writer.line(snps.name(i), weight);
   }
-  if (const std::error_code written = writer.finish()) {
-    *error = messages::file_failure(options.output, {platform::file_step::write, written});
-    return GENOME_REFUSED;
-  }
-  if (!output.commit(&failure)) {
-    *error = messages::file_failure(options.output, failure);
-    return GENOME_REFUSED;
-  }
-  return 0;
+  return output.commit(writer.finish(), error) ? 0 : GENOME_REFUSED;
 }

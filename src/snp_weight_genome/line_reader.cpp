@@ -20,8 +20,8 @@ hts_input::~hts_input() {
 bool hts_input::open(const std::string& path, std::string* error) {
   path_ = path;
   const auto refuse = [&](int code) {
-    *error = messages::file_failure(
-        path, {platform::file_step::open, std::error_code(code, std::generic_category())});
+    *error = messages::file_failed(
+        path, {file_step::open, std::error_code(code, std::generic_category())});
     return false;
   };
   std::error_code ignored;
@@ -54,8 +54,8 @@ bool line_reader::next(std::string_view& line, std::string* error) {
   const int length = hts_getline(input_.file(), KS_SEP_LINE, &text_);
   if (length < 0) {
     if (length < -1)
-      *error = messages::file_failure(input_.path(),
-                                      {platform::file_step::read, std::make_error_code(std::errc::io_error)});
+      *error = messages::file_failed(input_.path(),
+                                      {file_step::read, std::make_error_code(std::errc::io_error)});
     return false;
   }
   ++line_number_;

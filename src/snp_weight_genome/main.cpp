@@ -13,7 +13,7 @@
 #include "formats.hpp"
 #include "genome_run.hpp"
 #include "messages.hpp"
-#include "platform.hpp"
+#include "cleanup.hpp"
 
 namespace {
 
@@ -27,7 +27,7 @@ int usage_error(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::end_on_out_of_memory(program, messages::OUT_OF_MEMORY, GENOME_REFUSED);
+  cleanup::end_on_out_of_memory(program, messages::OUT_OF_MEMORY, GENOME_REFUSED);
   hts_set_log_level(HTS_LOG_OFF);  // every message is the tool's own
 
   genome_options options;

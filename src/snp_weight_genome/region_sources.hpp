@@ -7,8 +7,8 @@
 
 #include "chromosomes.hpp"
 #include "formats.hpp"
+#include "genome_records.hpp"
 #include "line_reader.hpp"
-#include "records.hpp"
 
 // The regions of a file, by chromosome: only those on a chromosome that
 // some SNP names. Of the others only the count and a name are kept, for the

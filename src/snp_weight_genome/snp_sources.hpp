@@ -5,8 +5,8 @@
 
 #include "chromosomes.hpp"
 #include "formats.hpp"
+#include "genome_records.hpp"
 #include "line_reader.hpp"
-#include "records.hpp"
 
 // Reads every SNP of `input`, in file order, into `snps`, naming their
 // chromosomes through `names`:

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "chromosomes.hpp"
-#include "records.hpp"
+#include "genome_records.hpp"
 
 // For every SNP, in input order: 1 when it lies inside a region of its
 // chromosome, else 0. `regions` is indexed by chromosome, as `names`; its

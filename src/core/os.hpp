@@ -1,0 +1,127 @@
+// The operating system's side of the tool, and the only code that knows
+// which system it runs on: os_posix.cpp or os_windows.cpp, chosen by CMake.
+// Everything above it is written once. Calls that can fail return 0 or the
+// errno value of the failure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace os {
+
+// What open_result() returns when the entry a name leads to changed while
+// it was being opened: no errno value.
+inline constexpr int entry_changed = -1;
+
+// An entry, fixed when it is found: the folder that holds it and its name
+// there. POSIX keeps the folder open for search only, so that a folder the
+// user may write but not list works; Windows keeps its path.
+struct location {
+  int directory = -1;          // POSIX: a descriptor of the folder
+  std::string directory_path;  // Windows: the folder, with its separator ("" for the current one)
+  std::string entry;
+};
+
+// Which file an entry leads to.
+struct file_identity {
+  std::uint64_t device = 0;
+  std::uint64_t file = 0;
+  friend bool operator==(const file_identity&, const file_identity&) = default;
+};
+
+// What open_result() found under a name.
+struct result_target {
+  bool existed = false;      // the name led to a file
+  int fd = -1;               // that file, open for writing (POSIX), or -1
+  location where;            // where the name leads, its links resolved once
+  file_identity identity;    // of the file that was opened
+  bool regular = false;      // a regular file (else a device or a FIFO)
+  bool replaceable = false;  // replacing it with a new file loses nothing
+  unsigned mode = 0;         // its permission bits, which a replacement takes
+  std::uint32_t group = 0;   // its group (POSIX)
+};
+
+// --- The result file ------------------------------------------------------
+
+// Opens `name` for writing as fopen(name, "w") would, but without emptying
+// it, so that the system's rules on links, permissions and read-only or
+// immutable files refuse it before the work. A FIFO that no process reads
+// is refused at once (ENXIO); a lease on the file is waited for, as a plain
+// open waits. A dangling link has its target created; a link into a
+// missing folder fails. A name that leads to no file yet gives the folder
+// it will be made in.
+int open_result(const char* name, result_target& target);
+
+// Creates `name` in `where` for writing, exclusively: EEXIST if it exists.
+// It is private (0600) until commit when `private_mode`, else 0666 less the
+// umask. Call with the ending signals held, and note it for cleanup before
+// releasing them. On Windows the file is deleted when it is closed, until
+// keep_when_closed().
+int create_exclusive(const location& where, const std::string& name, bool private_mode, int& fd);
+// The longest entry name that `where`'s file system takes.
+std::size_t longest_entry(const location& where);
+// Gives a file made to replace `target` the old file's group, and its
+// security label where it has one (best effort). False when the group
+// cannot be kept.
+bool take_over_group(int fd, const result_target& target);
+// An unnamed file to spool a result into before it is copied over a file in
+// place: in `near`'s folder, else in the folder for temporary files.
+int create_spool(const location& near, int& fd);
+// Copies all of `spool` over the start of `target`, cuts `target` to that
+// length and pushes it to the disk.
+int copy_into(int spool, int target);
+// Cuts a file written from its start at the current position, where the
+// result ends, and pushes it to the disk.
+int cut_here(int fd);
+
+int sync(int fd);
+int set_mode(int fd, unsigned mode);
+// Windows: the file made by create_exclusive() survives its closing.
+int keep_when_closed(int fd);
+std::FILE* stream_on(int fd);
+void close_file(int fd);
+
+// Which file `entry` in `where` is (not following a link): ENOENT when none.
+int identity_at(const location& where, const std::string& entry, file_identity& identity);
+// Swaps the names `temporary` and `where.entry` in one step: EINVAL where
+// the file system cannot, ENOENT when the entry is gone.
+int exchange(const location& where, const std::string& temporary);
+// Renames `temporary` to `where.entry` only if no such entry exists: EEXIST
+// if one does, EINVAL where the file system cannot tell.
+int rename_new(const location& where, const std::string& temporary);
+// Renames `temporary` over `where.entry`.
+int rename_over(const location& where, const std::string& temporary);
+// Removes `entry` from `where`, if it is there.
+void remove_entry(const location& where, const std::string& entry);
+// Makes the folder's entries durable (best effort).
+void sync_directory(const location& where);
+void close_location(location& where);
+
+// --- Inputs -------------------------------------------------------------------
+
+// Opens a local file for reading, bytes as they are. EISDIR for a folder.
+int open_input(const std::string& path, int& fd);
+// The standard input, bytes as they are.
+int standard_input();
+
+// --- The process ----------------------------------------------------------------
+
+// Holds back, and lets through again, the signals that end the run (on
+// Windows, Ctrl-C and its kind wait until released). Calls nest.
+void hold_ending_signals();
+void release_ending_signals();
+// From now on a signal that ends the run (and Ctrl-C on Windows) first calls
+// `cleanup`, which must be async-signal-safe, then ends the process as the
+// signal would. Signals the caller ignores stay ignored. A write past the
+// file size limit fails (EFBIG) rather than ending the process.
+void on_ending_signals(void (*cleanup)());
+// Removes `entry` in the folder `directory` (POSIX): async-signal-safe.
+void remove_now(int directory, const char* entry);
+
+// The command line in UTF-8, whatever the console's code page.
+std::vector<std::string> arguments(int argc, char** argv);
+
+}  // namespace os
