@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # weight.txt is replaced whole or left as it was, whatever befalls a run:
 # refused inputs, write errors, an unwritable directory, links, kills,
-# signals and overlapping runs in one directory; and the run writes only
-# what the kernel lets it write, keeping the old file's owner, group, mode,
-# ACL, attributes and links. Linux only: it needs signals, rlimits and a
-# user other than root; the cases that need root skip without it.
+# signals, overlapping runs, and other programs that replace, move, remove
+# or lease the file during a run; and the run writes only what the kernel
+# lets it write, keeping the old file's owner, group, mode, ACL, attributes
+# and links. Linux only: it needs signals, rlimits and a user other than
+# root; the cases that need root skip without it.
 #
-#   output_safety.sh TOOL WORK_DIR EXCHANGE_ENTRIES [sanitized]
+#   output_safety.sh TOOL WORK_DIR FILE_RACES GENOME_TOOL [sanitized]
 #
-# EXCHANGE_ENTRIES is the helper that swaps two names atomically. The fourth
-# argument skips the out-of-memory and timed cases, for builds (sanitizers)
-# that cannot run under an address-space limit or at full speed.
+# FILE_RACES is the helper that swaps two names atomically or holds a lease;
+# GENOME_TOOL is snp_weight_genome, or "-" when it is not built. The last
+# argument skips the out-of-memory case, for builds (sanitizers) that cannot
+# run under an address-space limit. What the script changes on the machine
+# (a sysctl, a mount, a file attribute) is undone on any exit.
 set -uo pipefail
 tool=$(realpath "$1")
 work=$2
-exchange=$(realpath "$3")
-sanitized=${4:-}
+races=$(realpath "$3")
+genome=$4
+[[ $genome == - ]] || genome=$(realpath "$genome")
+sanitized=${5:-}
 failures=0
 ulimit -c 0  # SIGQUIT would dump core
 mkdir -p "$work" && chmod 755 "$work"
@@ -24,6 +29,14 @@ as_root=0
 [[ $(id -u) == 0 ]] && as_root=1
 as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 ((as_root)) || as_nobody=()
+
+undo=()  # commands that put the machine back, run in reverse order on exit
+put_back() {
+  local k
+  for ((k = ${#undo[@]} - 1; k >= 0; k--)); do eval "${undo[k]}" 2>/dev/null; done
+  jobs -p | xargs -r kill 2>/dev/null
+}
+trap put_back EXIT
 
 fail() {
   echo "FAIL: $*"
@@ -162,27 +175,32 @@ run_expecting "link target of 250 characters" 0 ""
 [[ $(readlink weight.txt) == "$long" ]] || fail "link target of 250 characters: the link was not kept"
 expect_result "link target of 250 characters"
 
+fresh dangling_link_into_a_missing_folder
+rm weight.txt && ln -s missing/folder/result.txt weight.txt
+run_expecting "dangling link into a missing folder" 1 "weight.txt: cannot open: No such file or directory"
+[[ $(readlink weight.txt) == missing/folder/result.txt ]] || fail "dangling link into a missing folder: the link was not kept"
+expect_no_temporary "dangling link into a missing folder"
+
 # Refused at once, rather than blocking or reading forever.
 fresh fifo_without_reader
 rm weight.txt && mkfifo weight.txt
-run_expecting "FIFO with no reader" 1 "weight.txt: cannot open: No such device or address" timeout 5 "$tool"
+run_expecting "FIFO with no reader" 1 "weight.txt: cannot open: No such device or address" timeout 60 "$tool"
 fresh endless_inputs
 ln -sf /dev/zero gene_regions.txt
-run_expecting "/dev/zero" 1 "gene_regions.txt:1: field 1 holds a NUL byte" timeout 5 "$tool"
+run_expecting "/dev/zero" 1 "gene_regions.txt:1: field 1 holds a NUL byte" timeout 60 "$tool"
 endless() {  # what message writer...
   local what=$1 message=$2
   shift 2
   rm -f gene_regions.txt && mkfifo gene_regions.txt
   "$@" >gene_regions.txt 2>/dev/null &
-  run_expecting "$what" 1 "$message" timeout 5 "$tool"
+  run_expecting "$what" 1 "$message" timeout 60 "$tool"
   kill $! 2>/dev/null
   wait $! 2>/dev/null
 }
 endless "endless field" "gene_regions.txt:1: field 1 longer than 16777216 characters" \
   bash -c "tr '\\0' x </dev/zero"
 endless "endless records" "gene_regions.txt:16777217: more than 16777216 gene regions" yes "c g t 1 2"
-[[ $sanitized == sanitized ]] ||
-  endless "endless whitespace" "gene_regions.txt:1: more than 16777216 characters of whitespace in a row" yes ""
+endless "endless whitespace" "gene_regions.txt:1: more than 16777216 characters of whitespace in a row" yes ""
 expect_earlier_kept "endless inputs"
 
 # --- Root, and other users' files ----------------------------------------------
@@ -190,6 +208,7 @@ expect_earlier_kept "endless inputs"
 if ((as_root)); then
   fresh immutable
   if chattr +i weight.txt 2>/dev/null; then
+    undo+=("chattr -i '$PWD/weight.txt'")
     run_expecting "immutable weight.txt" 1 "weight.txt: cannot open: Operation not permitted"
     chattr -i weight.txt
     expect_earlier_kept "immutable weight.txt"
@@ -197,9 +216,54 @@ if ((as_root)); then
     echo "skipped: chattr +i is not supported here"
   fi
 
+
+  # Folders another user may write and enter but not list (a drop box):
+  # the first run makes weight.txt, the next replaces it whole.
+  for mode in 0300 1733; do
+    fresh "folder_$mode"
+    chown -R nobody . && chmod "$mode" .
+    rm weight.txt
+    run_expecting "folder of mode $mode, first run" 0 "" "${as_nobody[@]}" "$work/tool"
+    first=$(stat -c %i weight.txt)
+    run_expecting "folder of mode $mode, second run" 0 "" "${as_nobody[@]}" "$work/tool"
+    [[ $(stat -c %i weight.txt) != "$first" ]] || fail "folder of mode $mode: the second run wrote in place"
+    expect_result "folder of mode $mode"
+    chmod 755 .
+  done
+
+  # A file under a read lease, as a file server holds one: the run waits for
+  # the lease to be given up, as fopen would, rather than failing.
+  fresh lease
+  coproc lease_holder { "$races" lease weight.txt; }
+  holder=$lease_holder_PID
+  read -r -t 60 ready <&"${lease_holder[0]}"
+  if [[ $ready == leased ]]; then
+    run_expecting "read lease" 0 "" timeout 60 "$tool"
+    expect_result "read lease"
+  else
+    echo "skipped: no lease could be taken here"
+  fi
+  wait "$holder" 2>/dev/null
+
+  # A user's own setgid file keeps the bit (a write clears it), and a file
+  # with an SELinux label keeps the label.
+  fresh setgid_of_its_owner
+  chown -R nobody:nogroup . && chmod 2775 weight.txt
+  run_expecting "setgid file of its owner" 0 "" "${as_nobody[@]}" "$work/tool"
+  [[ $(stat -c %a weight.txt) == 2775 ]] || fail "setgid file of its owner: mode $(stat -c %a weight.txt)"
+  fresh selinux_label
+  if setfattr -n security.selinux -v system_u:object_r:user_home_t:s0 weight.txt 2>/dev/null; then
+    run_expecting "SELinux label" 0 "" && expect_result "SELinux label"
+    [[ $(getfattr --only-values -n security.selinux weight.txt 2>/dev/null) == system_u:object_r:user_home_t:s0* ]] ||
+      fail "SELinux label: the label was not kept"
+  else
+    echo "skipped: no security attributes here"
+  fi
+
   fresh bind_mount
   printf 'earlier result\n' >../mounted_result.txt
   if mount --bind ../mounted_result.txt weight.txt 2>/dev/null; then
+    undo+=("umount '$PWD/weight.txt'")
     run_expecting "single-file bind mount" 0 ""
     umount weight.txt
     cmp -s ../mounted_result.txt <(printf 'rs1\t0.400000\nrs2\t0.800000\nrs3\t0.400000\n') ||
@@ -230,6 +294,7 @@ if ((as_root)); then
   # protection, root's runs never create or replace the stand-in.
   previous=$(sysctl -n fs.protected_symlinks 2>/dev/null)
   if [[ -n $previous ]] && sysctl -qw fs.protected_symlinks=1 2>/dev/null; then
+    undo+=("sysctl -qw fs.protected_symlinks=$previous")
     for standin in file device; do
       fresh "protected_symlinks_$standin"
       chmod 1777 . && chown nobody weight.txt
@@ -237,7 +302,7 @@ if ((as_root)); then
       target=$PWD/../standins/ld.so.preload
       [[ $standin == device ]] && mknod "$target" c 1 3
       "${as_nobody[@]}" ln -s "$target" link
-      "${as_nobody[@]}" "$exchange" weight.txt link 60 &
+      "${as_nobody[@]}" "$races" exchange weight.txt link 60 &
       attacker=$!
       refused=0
       for ((k = 0; k < 300; k++)); do "$tool" 2>/dev/null || refused=$((refused + 1)); done
@@ -258,6 +323,103 @@ if ((as_root)); then
 else
   echo "skipped: the cases for root's runs need root"
 fi
+
+# --- Other programs during the run --------------------------------------------
+
+# Waits until run $1 has made its temporary file: it has opened weight.txt.
+wait_for_temporary() {
+  local k
+  for ((k = 0; k < 20000; k++)); do
+    compgen -G 'weight.txt.*.tmp' >/dev/null && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+  done
+  return 1
+}
+
+# With a step of the commit slowed down (strace), another program swaps in a
+# file of its own, makes weight.txt where there was none, moves it away or
+# removes it: the run fails as changed, and never writes anywhere else.
+if command -v strace >/dev/null; then
+  for call in fsync renameat2; do
+    for action in swap create move remove; do
+      fresh "slowed_${call}_$action"
+      [[ $action == create ]] && rm weight.txt
+      strace -f -qq -o /dev/null -e trace="$call" -e inject="$call":delay_enter=500000 "$tool" 2>err.txt &
+      run=$!
+      wait_for_temporary $run
+      sleep 0.1
+      case $action in
+        swap | create) printf 'another program\n' >other.txt && mv other.txt weight.txt ;;
+        move) mv weight.txt weight.prev.txt ;;
+        remove) rm weight.txt ;;
+      esac
+      wait $run
+      status=$?
+      what="$action during a slow $call"
+      [[ $status == 255 && $(cat err.txt) == "weight.txt: cannot replace: changed by another program during the run" ]] ||
+        fail "$what: exit status $status: $(cat err.txt)"
+      case $action in
+        swap | create) [[ $(cat weight.txt) == "another program" ]] || fail "$what: the other program's file is gone" ;;
+        move) [[ ! -e weight.txt && $(cat weight.prev.txt) == "earlier result" ]] || fail "$what: the result went elsewhere" ;;
+        remove) [[ ! -e weight.txt ]] || fail "$what: the result was written" ;;
+      esac
+      expect_no_temporary "$what"
+    done
+  done
+else
+  echo "skipped: no strace to slow the commit down"
+fi
+
+fresh others_during_runs
+awk 'BEGIN { srand(5); for (k = 0; k < 2000; k++) printf "rs%d\t%d\tA\n", k, int(rand() * 250000000) }' >SNP_positions.txt
+awk 'BEGIN { srand(6); for (k = 0; k < 40000; k++) { s = int(rand() * 250000000); printf "c g t %d %d\n", s, s + 500 } }' \
+  >gene_regions.txt
+"$tool" && cp weight.txt result.txt
+# A racer puts a file of its own at weight.txt at a random moment after the
+# run opened it, 1,000 times: whether it lands before or after the commit,
+# its file is what weight.txt holds afterwards.
+lost=0 raced=0
+for ((round = 0; round < 1000; round++)); do
+  printf 'earlier result\n' >weight.txt
+  "$tool" 2>/dev/null &
+  run=$!
+  placed=0
+  if wait_for_temporary $run; then
+    for ((k = RANDOM % 40; k > 0; k--)); do :; done
+    printf 'racer %d\n' $round >racer.txt && mv racer.txt weight.txt && placed=1
+  fi
+  wait $run
+  status=$?
+  ((placed)) || continue
+  raced=$((raced + 1))
+  [[ $(cat weight.txt) == "racer $round" ]] || { lost=$((lost + 1)); echo "racer $round: exit status $status, its file is gone"; }
+done
+((lost == 0)) || fail "racer: $lost of $raced runs lost the other program's file"
+expect_no_temporary "racer"
+# A user moves weight.txt to weight.prev.txt while the run, stopped at a
+# random moment after the open, has not committed: the run fails, and the
+# moved file is never written.
+checked=0
+for ((round = 0; round < 400; round++)); do
+  printf 'earlier result\n' >weight.txt
+  rm -f weight.prev.txt
+  "$tool" 2>/dev/null &
+  run=$!
+  wait_for_temporary $run || { wait $run; continue; }
+  for ((k = RANDOM % 200; k > 0; k--)); do :; done
+  kill -STOP $run
+  moved=0
+  [[ $(cat weight.txt) == "earlier result" ]] && mv weight.txt weight.prev.txt && moved=1
+  kill -CONT $run
+  wait $run
+  status=$?
+  ((moved)) || continue
+  checked=$((checked + 1))
+  [[ $status == 255 && ! -e weight.txt && $(cat weight.prev.txt) == "earlier result" ]] ||
+    fail "mover $round: exit status $status, the result went elsewhere"
+done
+((checked >= 50)) || fail "mover: only $checked of 400 runs were stopped before their commit"
+expect_no_temporary "mover"
 
 # SIGTERM within the first milliseconds, where the temporary is made: a
 # signal between its creation and its registration must not leave it.
@@ -304,11 +466,14 @@ for ((round = 0; round < 20; round++)); do
   find . -name 'weight.txt.*.tmp' -delete  # a killed run may leave its temporary; never weight.txt
 done
 
-for signal in INT TERM HUP QUIT PIPE; do
-  for ((round = 0; round < 5; round++)); do
+# Every signal that ends a run, sent twice back to back (as timeout sends
+# SIGTERM to the run and then to its process group): the temporary goes.
+for signal in INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
+  for ((round = 0; round < 3; round++)); do
     cp result_a.txt weight.txt
     "$tool" &
     sleep "0.0$((RANDOM % 10))"
+    kill "-$signal" $! 2>/dev/null
     kill "-$signal" $! 2>/dev/null
     wait $!
     status=$?
@@ -356,6 +521,30 @@ for ((round = 0; round < 20; round++)); do
     fail "overlap $round: two valid runs left neither one's complete result"
   expect_no_temporary "overlap $round"
 done
+
+# timeout(1) sends SIGTERM to the run, then to its process group: 100 runs
+# of each command on an endless input leave no temporary and keep the
+# earlier file.
+fresh timeout_twice
+rm gene_regions.txt && mkfifo gene_regions.txt endless.bed
+for ((round = 0; round < 100; round++)); do
+  yes 'c g t 1 2' >gene_regions.txt 2>/dev/null &
+  timeout 0.1 "$tool" 2>/dev/null
+  status=$?
+  kill $! 2>/dev/null
+  wait $! 2>/dev/null
+  [[ $status == 124 || $status == 1 ]] || fail "timeout, round $round: exit status $status"
+  expect_earlier_kept "timeout, round $round"
+  [[ $genome == - ]] && continue
+  yes $'chr1\t1\t2\trs' >endless.bed 2>/dev/null &
+  timeout 0.1 "$genome" endless.bed SNP_positions.txt 2>/dev/null
+  status=$?
+  kill $! 2>/dev/null
+  wait $! 2>/dev/null
+  [[ $status == 124 ]] || fail "timeout, snp_weight_genome, round $round: exit status $status"
+  expect_earlier_kept "timeout, snp_weight_genome, round $round"
+done
+
 
 if ((failures)); then
   echo "$failures failed"
