@@ -1,7 +1,7 @@
-# Every message an end-to-end case of snp_weight expects is in the README's
-# list (numbers, names and reasons may differ: only the message's form is
-# compared). messages_test.cpp checks that list, and the manual page's,
-# against the messages the code words.
+# Every message an end-to-end case of snp_weight expects is in the manual
+# page's list (numbers, names and reasons may differ: only the message's
+# form is compared). messages_test.cpp checks that list against the
+# messages the code words.
 #
 #   cmake -DSOURCE_DIR=dir -P docs_agree.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -29,20 +29,27 @@ function(read_lines out path)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# README: the rows "| `message` | cause |" of its table of messages.
-read_lines(lines "${SOURCE_DIR}/README.md")
-set(readme "")
-foreach(row IN LISTS lines)
-  if(NOT row MATCHES "^\\| `[^`]+: [^`]+` \\|")
-    continue()
+# The manual page: the ".B message" lines right after a ".TP" in DIAGNOSTICS,
+# their "\-" read as "-".
+read_lines(lines "${SOURCE_DIR}/doc/snp_weight.1.in")
+set(listed "")
+set(inside FALSE)
+set(after_tp FALSE)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^\\.SH ")
+    string(COMPARE EQUAL "${line}" ".SH DIAGNOSTICS" inside)
   endif()
-  string(REGEX REPLACE "^\\| `([^`]+)` \\|.*" "\\1" message "${row}")
-  list(APPEND readme "${message}")
+  if(inside AND after_tp AND line MATCHES "^\\.B ")
+    string(SUBSTRING "${line}" 3 -1 message)
+    string(REPLACE "\\-" "-" message "${message}")
+    list(APPEND listed "${message}")
+  endif()
+  string(COMPARE EQUAL "${line}" ".TP" after_tp)
 endforeach()
 
 # Every message a case expects has the form of a listed one.
 set(forms "")
-foreach(message IN LISTS readme)
+foreach(message IN LISTS listed)
   form_of(form "${message}")
   list(APPEND forms "${form}")
 endforeach()
@@ -52,6 +59,6 @@ foreach(file IN LISTS expected_stderr)
   list(GET message 0 message)
   form_of(form "${message}")
   if(NOT form IN_LIST forms)
-    message(FATAL_ERROR "${file}: '${message}' is not in the README's list of messages")
+    message(FATAL_ERROR "${file}: '${message}' is not in the manual page's list of messages")
   endif()
 endforeach()

@@ -1,63 +1,103 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "chromosomes.hpp"
+#include "fields.hpp"
 #include "formats.hpp"
-#include "line_reader.hpp"
+#include "region_index.hpp"
 #include "region_rule.hpp"
-#include "sweep.hpp"
 
 namespace {
 
 TEST(ChromosomeNamesTest, MatchWithOrWithoutChrUnlessExact) {
   struct name_case {
-    const char* snp_side;
     const char* region_side;
+    const char* snp_side;
     bool same;        // by default
     bool same_exact;  // with --exact-chromosome-names
   };
   const std::vector<name_case> cases = {
-      {"22", "chr22", true, false}, {"chr22", "22", true, false}, {"Chr7", "7", true, false},
-      {"chrM", "MT", true, false},  {"M", "chrMT", true, false},  {"chrX", "chrX", true, true},
-      {"chr", "chr", true, true},   {"1", "11", false, false},    {"chr1", "chr1_random", false, false},
+      {"22", "chr22", true, false},
+      {"chr22", "22", true, false},
+      {"Chr7", "7", true, false},
+      {"chrM", "MT", true, false},
+      {"M", "chrMT", true, false},
+      {"chrX", "chrX", true, true},
+      {"chr", "chr", true, true},
+      {"1", "11", false, false},
+      {"chr1", "chr1_random", false, false},
       {"X", "23", false, false},
+      {"NC_000001.11", "1", true, false},
+      {"NC_000023.11", "chrX", true, false},
+      {"NC_000024", "Y", true, false},
+      {"NC_012920.1", "chrM", true, false},
+      {"NC_000025.1", "25", false, false},
+      {"NC_000001.x", "1", false, false},
+      {"NT_187361.1", "1", false, false},
+      {"NC_000001.11", "NC_000001.11", true, true},
   };
   for (const auto& c : cases) {
     for (bool exact : {false, true}) {
       chromosome_names names(exact);
-      const std::uint32_t chromosome = names.chromosome(names.spelling(c.snp_side));
-      const auto found = names.find(c.region_side);
+      const std::uint32_t chromosome = names.add(c.region_side);
+      const auto found = names.find(c.snp_side);
       EXPECT_EQ(found.has_value() && *found == chromosome, exact ? c.same_exact : c.same)
-          << c.snp_side << " and " << c.region_side << (exact ? ", exact" : "");
+          << c.region_side << " and " << c.snp_side << (exact ? ", exact" : "");
     }
   }
 }
 
 TEST(FormatsTest, TheNameSaysTheFormat) {
-  EXPECT_EQ(snp_format_of("calls.vcf.gz"), snp_format::vcf);
-  EXPECT_EQ(snp_format_of("calls.BCF"), snp_format::vcf);
-  EXPECT_EQ(snp_format_of("plink.bim"), snp_format::bim);
-  EXPECT_EQ(snp_format_of("dbsnp.bed.bgz"), snp_format::bed);
-  EXPECT_EQ(snp_format_of("list.tsv"), snp_format::table);
-  EXPECT_EQ(snp_format_of("snps"), std::nullopt);
-  EXPECT_EQ(snp_format_of("dir.vcf/snps"), std::nullopt);
+  const std::vector<std::pair<const char*, std::optional<snp_format>>> snp_names = {
+      {"calls.vcf.gz", snp_format::vcf},
+      {"calls.BCF", snp_format::vcf},
+      {"plink.bim", snp_format::bim},
+      {"plink2.pvar", snp_format::pvar},
+      {"dbsnp.bed.bgz", snp_format::bed},
+      {"list.tsv", snp_format::table},
+      {"gwas.csv.gz", snp_format::table},
+      {"plink.assoc", snp_format::table},
+      {"b.glm.logistic.hybrid", snp_format::table},
+      {"step2.regenie", snp_format::table},
+      {"snps", std::nullopt},
+      {"dir.vcf/snps", std::nullopt},
+  };
+  for (const auto& [name, format] : snp_names) EXPECT_EQ(snp_format_of(name), format) << name;
   EXPECT_EQ(region_format_of("gencode.gff3.gz"), region_format::gff3);
   EXPECT_EQ(region_format_of("genes.gff"), region_format::gff3);
   EXPECT_EQ(region_format_of("genes.gtf"), region_format::gtf);
+  EXPECT_EQ(region_format_of("genes.csv"), std::nullopt);
   EXPECT_EQ(region_format_of("genes.vcf"), std::nullopt);
 }
 
 TEST(LineFieldsTest, SplitAndNumbers) {
-  std::string_view fields[4];
-  EXPECT_EQ(split_fields("a\tb c\t\td", true, fields), 4U);
-  EXPECT_EQ(fields[1], "b c");
-  EXPECT_EQ(fields[2], "");
-  EXPECT_EQ(split_fields("  a  b\tc ", false, fields), 3U);
-  EXPECT_EQ(fields[2], "c");
-  EXPECT_EQ(split_fields("a b c d e f", true, fields), 6U);  // no tab: whitespace
+  struct split_case {
+    const char* line;
+    separator by;
+    std::vector<std::string_view> fields;
+  };
+  const std::vector<split_case> splits = {
+      {"a\tb c\t\td", separator::tab, {"a", "b c", "", "d"}},
+      {"  a  b\tc ", separator::whitespace, {"a", "b", "c"}},
+      {"\"rs1\",\"1\",100", separator::comma, {"rs1", "1", "100"}},
+      {"\"a,b\",\"say \"\"x\"\"\",3", separator::comma, {"a,b", "say \"\"x\"\"", "3"}},
+      {"\"rs1\" \"1\" 100", separator::whitespace, {"rs1", "1", "100"}},
+      {"x,,", separator::comma, {"x", "", ""}},
+  };
+  for (const auto& c : splits) {
+    std::string_view fields[8];
+    const std::size_t count = split_fields(c.line, c.by, fields, true);
+    EXPECT_EQ(std::vector<std::string_view>(fields, fields + std::min<std::size_t>(count, 8)), c.fields)
+        << c.line;
+  }
+  EXPECT_EQ(separator_of("SNP CHR BP"), separator::whitespace);
+  EXPECT_EQ(separator_of("SNP,CHR,BP"), separator::comma);
+  EXPECT_EQ(separator_of("SNP\tCHR,X\tBP"), separator::tab);
+
   struct number_case {
     const char* text;
     number_status status;
@@ -80,35 +120,77 @@ TEST(LineFieldsTest, SplitAndNumbers) {
       EXPECT_EQ(value, c.value) << c.text;
     }
   }
+  struct length_case {
+    const char* text;
+    bool valid;
+    std::int64_t bases;
+  };
+  for (const auto& c : std::vector<length_case>{{"50000", true, 50000},
+                                                {"35k", true, 35000},
+                                                {"1M", true, 1000000},
+                                                {"1.5k", true, 1500},
+                                                {"0", true, 0},
+                                                {"1.5", false, 0},
+                                                {"-5k", false, 0},
+                                                {"5kb", false, 0},
+                                                {"k", false, 0},
+                                                {"2000000M", false, 0}}) {
+    std::int64_t bases = -1;
+    EXPECT_EQ(parse_length(c.text, bases), c.valid) << c.text;
+    if (c.valid) {
+      EXPECT_EQ(bases, c.bases) << c.text;
+    }
+  }
 }
 
-// The sweep against the rule as the literal loop, on random SNPs in random
-// order over chromosomes, with overlapping, nested, equal and reversed
-// regions.
-TEST(SweepTest, MatchesTheLiteralLoop) {
+// The index against the rule as the literal loop, on random regions
+// (overlapping, nested, equal, reversed) and random positions, asked in
+// order and out of order: the weight, and with names the names of every
+// region that holds the position, in file order, each once.
+TEST(RegionIndexTest, MatchesTheLiteralLoop) {
   std::mt19937 random(20261209);
-  for (int round = 0; round < 40; ++round) {
-    chromosome_names names(false);
-    genome_snp_table snps;
-    const int chromosomes = 1 + static_cast<int>(random() % 4);
-    const int count = static_cast<int>(random() % 500);
-    for (int k = 0; k < count; ++k) {
-      snps.names += 'n';
-      snps.name_ends.push_back(snps.names.size());
-      snps.spellings.push_back(names.spelling("chr" + std::to_string(random() % chromosomes)));
-      snps.positions.push_back(static_cast<std::int64_t>(random() % 400) - 50);
+  for (int round = 0; round < 60; ++round) {
+    const bool with_names = round % 2 == 1;
+    region_index index(false, with_names);
+    struct kept {
+      std::uint32_t chromosome;
+      genome_region region;
+      std::string name;
+    };
+    std::vector<kept> all;
+    const int chromosomes = 1 + static_cast<int>(random() % 3);
+    for (int k = static_cast<int>(random() % 300); k > 0; --k) {
+      const std::string chromosome_name = std::string("chr").append(std::to_string(random() % chromosomes));
+      const auto chromosome = index.chromosomes().add(chromosome_name);
+      const std::int64_t start = static_cast<std::int64_t>(random() % 400) - 50;
+      const genome_region region{start, start + static_cast<std::int64_t>(random() % 40) - 5};
+      const std::string name = std::string("g").append(std::to_string(random() % 50));
+      index.add(chromosome, region.start, region.end, with_names ? index.add_name(name) : NO_NAME);
+      all.push_back({chromosome, region, name});
     }
-    std::vector<std::vector<genome_region>> regions(names.chromosomes());
-    for (auto& list : regions)
-      for (int k = static_cast<int>(random() % 60); k > 0; --k) {
-        const std::int64_t start = static_cast<std::int64_t>(random() % 400) - 50;
-        list.push_back({start, start + static_cast<std::int64_t>(random() % 30) - 5});
+    index.finish();
+    std::vector<std::int64_t> positions;
+    for (int k = 0; k < 400; ++k) positions.push_back(static_cast<std::int64_t>(random() % 420) - 60);
+    if (round % 4 < 2) std::sort(positions.begin(), positions.end());
+    for (std::uint32_t c = 0; c < index.chromosomes().size(); ++c) {
+      for (std::int64_t p : positions) {
+        bool expected_inside = false;
+        std::vector<std::string> holding;
+        for (const kept& r : all) {
+          if (r.chromosome != c || !inside(p, r.region)) continue;
+          expected_inside = true;
+          if (std::find(holding.begin(), holding.end(), r.name) == holding.end()) holding.push_back(r.name);
+        }
+        std::string expected_names;
+        for (const std::string& name : holding)
+          expected_names.append(expected_names.empty() ? "" : ",").append(name);
+        std::string names;
+        EXPECT_EQ(index.lookup(c, p, &names), expected_inside) << "round " << round << ", position " << p;
+        if (with_names) {
+          EXPECT_EQ(names, expected_names) << "round " << round << ", position " << p;
+        }
       }
-    std::vector<std::uint8_t> expected(snps.size(), 0);
-    for (std::size_t i = 0; i < snps.size(); ++i)
-      for (const genome_region& r : regions[names.chromosome(snps.spellings[i])])
-        if (inside(snps.positions[i], r)) expected[i] = 1;
-    EXPECT_EQ(sweep_regions(snps, names, regions), expected) << "round " << round;
+    }
   }
 }
 

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -13,21 +12,6 @@
 namespace {
 
 const std::string source = SNP_WEIGHT_SOURCE_DIR;
-
-// The messages of the rows "| `message` | cause |" in the README's section
-// that begins with `heading`.
-std::vector<std::string> readme_rows(const std::string& heading) {
-  std::ifstream in(source + "/README.md");
-  const std::regex row(R"(\| `([^`]+: [^`]+)` \|.*)");
-  std::vector<std::string> found;
-  bool inside = false;
-  std::smatch match;
-  for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("## ") || line.starts_with("### ")) inside = line == heading;
-    if (inside && std::regex_match(line, match, row)) found.push_back(match[1]);
-  }
-  return found;
-}
 
 // The ".B message" right after each ".TP" of a manual page's DIAGNOSTICS,
 // with its "\-" read as "-".
@@ -77,35 +61,51 @@ std::vector<std::string> snp_weight_examples() {
 // The same for snp_weight_genome.
 std::vector<std::string> snp_weight_genome_examples() {
   using namespace messages;
+  const std::string usage = "snp_weight_genome: ";
   return {
-      "snp_weight_genome: " + unknown_format("snps.dat", "--snps-format", "vcf, bim, bed or table"),
+      usage + unknown_format("snps.dat", "--snps-format", "vcf, bim, pvar, bed or table"),
+      usage + one_standard_input(),
+      usage + bad_weights("1;2"),
+      usage + bad_length("--flank", "5kb"),
+      usage + empty_output_name(),
       file_failed("snps.vcf", {file_step::open, std::make_error_code(std::errc::no_such_file_or_directory)}),
       not_text("genes.gtf", input_kind::xz),
+      about("genes.gtf.gz", compressed_twice("gzip", "gzip")),
+      about("regions.bed", other_format("a CRAM file", "BED")),
+      at_line("regions.bed", 1, control_byte(0x01, "BED")),
+      about("snps.vcf.gz", damaged("BGZF", 81920)),
+      about("snps.vcf.gz", no_eof_block()),
+      about("snps.vcf", no_fileformat_line()),
       about("snps.vcf", no_vcf_header()),
       at_line("snps.vcf", 31, invalid_record("VCF", "fewer than 8 columns")),
       at_line("snps.vcf", 31, not_a_number("POS", "12e5")),
+      at_line("snps.tsv", 1, no_known_columns("MARKER\tP\tBETA", true)),
+      at_line("snps.tsv", 1, no_such_column("BP", "SNP\tCHR\tPOS")),
       at_line("regions.bed", 12, not_a_number("start", "exon")),
       at_line("regions.bed", 12, negative("start", "-5")),
+      at_line("genes.gtf", 7, starts_at_one("GTF")),
       at_line("regions.bed", 12, out_of_range("end", "99999999999999999999")),
       at_line("regions.bed", 12, columns(2, "BED", 3, true)),
       at_line("genes.gtf", 7, columns(8, "GTF", 9, false)),
       at_line("regions.bed", 12, end_before_start(200, 100)),
+      at_line("regions.bed", 12, bad_blocks()),
       at_line("snps.txt", 3, holds_nul("line")),
-      about("genes.gtf", no_feature_lines("gene", "CDS, exon")),
+      at_line("snps.txt", 3, line_too_long(16777216)),
+      about("genes.gtf", no_feature_lines({"gene"}, "CDS, exon")),
       about("regions.bed", no_common_chromosome("snps.vcf", "22", "chrX", false)),
-      about("regions.bed", no_region_on("chrY", 3)),
+      about("regions.bed", no_region_on("chrY", 3, 0.4)),
+      about("regions.bed", no_regions(0.4)),
+      file_failed("weight.txt", {file_step::changed, {}}),
       file_failed("weight.txt", {file_step::write, std::make_error_code(std::errc::no_space_on_device)}),
-      std::string("snp_weight_genome: ") + OUT_OF_MEMORY,
+      usage + OUT_OF_MEMORY,
   };
 }
 
-// Both commands' README sections and manual pages list exactly the messages
-// the code words, in one order.
-TEST(MessagesTest, ReadmeAndManualPagesListEveryMessage) {
-  if (!std::ifstream(source + "/README.md")) GTEST_SKIP() << "the sources are not at " << source;
-  EXPECT_EQ(readme_rows("## Exit status and messages"), snp_weight_examples());
+// Both commands' manual pages list exactly the messages the code words, in
+// one order.
+TEST(MessagesTest, ManualPagesListEveryMessage) {
+  if (!std::ifstream(source + "/doc/snp_weight.1.in")) GTEST_SKIP() << "the sources are not at " << source;
   EXPECT_EQ(manual_diagnostics("snp_weight.1.in"), snp_weight_examples());
-  EXPECT_EQ(readme_rows("### Messages"), snp_weight_genome_examples());
   EXPECT_EQ(manual_diagnostics("snp_weight_genome.1.in"), snp_weight_genome_examples());
 }
 

@@ -1,5 +1,7 @@
 #include "messages.hpp"
 
+#include <algorithm>
+#include <charconv>
 #include <system_error>
 
 namespace messages {
@@ -98,12 +100,44 @@ std::string invalid_record(std::string_view format, std::string_view reason) {
   return "not a valid " + std::string(format) + " record: " + std::string(reason);
 }
 
+namespace {
+
+// A weight as people write it: "0.4", "1", "-2.5".
+std::string shortest(double weight) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, weight).ptr);
+}
+
+// A header's column names, as a list: "SNP, CHR, BP".
+std::string column_list(std::string_view header) {
+  std::string list;
+  const char separator = header.find('\t') != std::string_view::npos  ? '\t'
+                         : header.find(',') != std::string_view::npos ? ','
+                                                                      : ' ';
+  for (std::size_t at = 0, names = 0; at <= header.size() && names < 12;) {
+    const std::size_t end = std::min(header.find(separator, at), header.size());
+    const std::string_view name = header.substr(at, end - at);
+    at = end + 1;
+    if (name.empty()) continue;
+    list += list.empty() ? "" : ", ";
+    list += name.substr(0, 40);
+    if (++names == 12 && at <= header.size()) list += ", ...";
+  }
+  return list;
+}
+
+}  // namespace
+
 std::string no_vcf_header() { return "not a VCF or BCF file: no \"#CHROM\" header line"; }
 
-std::string no_feature_lines(std::string_view feature, std::string_view types) {
-  if (types.empty()) return "no " + quoted(feature) + " lines, nor any other feature";
-  return "no " + quoted(feature) + " lines; its feature types are " + std::string(types) +
-         " (choose one with --feature)";
+std::string no_fileformat_line() { return "not a VCF file: no \"##fileformat\" line"; }
+
+std::string no_feature_lines(const std::vector<std::string>& features, std::string_view types) {
+  std::string wanted;
+  for (std::size_t i = 0; i < features.size(); ++i)
+    wanted += (i == 0 ? "" : i + 1 == features.size() ? " or " : ", ") + quoted(features[i]);
+  if (types.empty()) return "no " + wanted + " lines, nor any other feature";
+  return "no " + wanted + " lines; its feature types are " + std::string(types) + " (choose with --feature)";
 }
 
 std::string no_common_chromosome(std::string_view snp_file, std::string_view snp_chromosome,
@@ -113,14 +147,69 @@ std::string no_common_chromosome(std::string_view snp_file, std::string_view snp
          (exact ? " (compared as written)" : "");
 }
 
-std::string no_region_on(std::string_view chromosome, std::size_t snps) {
+std::string no_region_on(std::string_view chromosome, std::size_t snps, double weight) {
   return "no region on chromosome " + std::string(chromosome) + " (" + std::to_string(snps) +
-         (snps == 1 ? " SNP); it gets 0.4" : " SNPs); they get 0.4");
+         (snps == 1 ? " SNP); it gets " : " SNPs); they get ") + shortest(weight);
 }
 
+std::string no_regions(double weight) { return "no regions; every SNP gets " + shortest(weight); }
+
 std::string unknown_format(std::string_view file, std::string_view option, std::string_view choices) {
-  return "cannot tell the format of " + std::string(file) + " from its name; give " + std::string(option) +
-         " (" + std::string(choices) + ")";
+  return "cannot tell the format of " + std::string(file) + " from its name or contents; give " +
+         std::string(option) + " (" + std::string(choices) + ")";
+}
+
+std::string one_standard_input() { return "- (the standard input) can stand for one input only"; }
+
+std::string empty_output_name() { return "--output: the file name is empty"; }
+
+std::string bad_weights(std::string_view text) {
+  return "--weights: " + std::string(text) + " is not two numbers, INSIDE,OUTSIDE (0.8,0.4)";
+}
+
+std::string bad_length(std::string_view option, std::string_view text) {
+  return std::string(option) + ": " + std::string(text) + " is not a length in bases (50000, 35k, 1M)";
+}
+
+std::string damaged(std::string_view compression, std::int64_t byte) {
+  return "truncated or corrupt " + std::string(compression) + " data at byte " + std::to_string(byte) +
+         "; the file is damaged or incomplete";
+}
+
+std::string no_eof_block() { return "no BGZF end-of-file block; the file is truncated or incomplete"; }
+
+std::string compressed_twice(std::string_view inner, std::string_view outer) {
+  return "compressed twice (" + std::string(inner) + " inside " + std::string(outer) +
+         "); decompress it first";
+}
+
+std::string other_format(std::string_view what, std::string_view expected) {
+  return std::string(what) + ", not " + std::string(expected);
+}
+
+std::string control_byte(unsigned char byte, std::string_view format) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  return std::string("not text: byte 0x") + hex[byte >> 4] + hex[byte & 15] + " (" + std::string(format) +
+         " is text)";
+}
+
+std::string line_too_long(std::size_t limit) {
+  return "line longer than " + std::to_string(limit) + " characters";
+}
+
+std::string starts_at_one(std::string_view format) {
+  return "start is 0; " + std::string(format) + " positions start at 1";
+}
+
+std::string bad_blocks() { return "BED12 blocks that do not agree with blockCount"; }
+
+std::string no_known_columns(std::string_view header, bool table) {
+  return "no name, chromosome or position column among " + column_list(header) +
+         (table ? " (give --snp-columns NAME,CHROM,POS)" : "");
+}
+
+std::string no_such_column(std::string_view wanted, std::string_view header) {
+  return "no column " + quoted(wanted) + " among " + column_list(header);
 }
 
 }  // namespace messages

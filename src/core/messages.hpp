@@ -58,20 +58,54 @@ std::string out_of_range(std::string_view field, std::string_view text);
 std::string columns(std::size_t found, std::string_view format, std::size_t needed, bool at_least);
 std::string end_before_start(std::int64_t start, std::int64_t end);
 std::string invalid_record(std::string_view format, std::string_view reason);
-// "not a VCF or BCF file: no \"#CHROM\" header line".
+// "not a VCF or BCF file: no \"#CHROM\" header line"; "not a VCF file: no
+// \"##fileformat\" line".
 std::string no_vcf_header();
-// "no \"gene\" lines; its feature types are CDS, exon (choose one with
-// --feature)".
-std::string no_feature_lines(std::string_view feature, std::string_view types);
+std::string no_fileformat_line();
+// "no \"gene\" lines; its feature types are CDS, exon (choose with
+// --feature)", or "no \"exon\" or \"CDS\" lines; ...".
+std::string no_feature_lines(const std::vector<std::string>& features, std::string_view types);
 // "no chromosome in common with snps.vcf: its SNPs are on 22, these regions
 // on chrX" (exact: "... compared as written").
 std::string no_common_chromosome(std::string_view snp_file, std::string_view snp_chromosome,
                                  std::string_view region_chromosome, bool exact);
-// A warning: "no region on chromosome chrY (3 SNPs); they get 0.4".
-std::string no_region_on(std::string_view chromosome, std::size_t snps);
-// Bad usage: "cannot tell the format of snps.dat from its name; give
-// --snps-format (vcf, bim, bed or table)".
+// Warnings: "no region on chromosome chrY (3 SNPs); they get 0.4", "no
+// regions; every SNP gets 0.4".
+std::string no_region_on(std::string_view chromosome, std::size_t snps, double weight);
+std::string no_regions(double weight);
+// Bad usage: "cannot tell the format of snps.dat from its name or contents;
+// give --snps-format (vcf, bim, pvar, bed or table)".
 std::string unknown_format(std::string_view file, std::string_view option, std::string_view choices);
+
+// Other bad usage: "- (the standard input) can stand for one input only",
+// "--output: the file name is empty", "--weights: 1;2 is not two numbers,
+// INSIDE,OUTSIDE (0.8,0.4)", "--flank: 5kb is not a length in bases
+// (50000, 35k, 1M)".
+std::string one_standard_input();
+std::string empty_output_name();
+std::string bad_weights(std::string_view text);
+std::string bad_length(std::string_view option, std::string_view text);
+
+// An input that is not what it should be, or not whole: "truncated or
+// corrupt BGZF data at byte 81920; the file is damaged or incomplete", "no
+// BGZF end-of-file block; the file is truncated or incomplete",
+// "compressed twice (gzip inside gzip); decompress it first", "a CRAM file,
+// not BED", "not text: byte 0x01 (BED is text)", "line longer than
+// 16777216 characters", "start is 0; GTF positions start at 1".
+std::string damaged(std::string_view compression, std::int64_t byte);
+std::string no_eof_block();
+std::string compressed_twice(std::string_view inner, std::string_view outer);
+std::string other_format(std::string_view what, std::string_view expected);
+std::string control_byte(unsigned char byte, std::string_view format);
+std::string line_too_long(std::size_t limit);
+std::string starts_at_one(std::string_view format);
+// "BED12 blocks that do not agree with blockCount".
+std::string bad_blocks();
+// A table's header: "no name, chromosome or position column among MARKER,
+// P (give --snp-columns NAME,CHROM,POS)"; "no column \"BP\" among SNP, CHR,
+// POS".
+std::string no_known_columns(std::string_view header, bool table);
+std::string no_such_column(std::string_view wanted, std::string_view header);
 
 // After "PROGRAM: ". A constant: printing it must not allocate.
 inline constexpr const char* OUT_OF_MEMORY = "out of memory";

@@ -25,14 +25,24 @@ bool is_table(const std::string& extension) {
   return extension == "txt" || extension == "tsv" || extension == "tab";
 }
 
+// Association results and summary statistics: PLINK 1.9 and 2, REGENIE,
+// GCTA, and CSV files.
+bool is_snp_table(const std::string& extension) {
+  static constexpr std::string_view tables[] = {"csv",    "assoc", "qassoc",  "linear", "logistic",
+                                                "hybrid", "firth", "regenie", "mlma"};
+  return is_table(extension) ||
+         std::find(std::begin(tables), std::end(tables), extension) != std::end(tables);
+}
+
 }  // namespace
 
 std::optional<snp_format> snp_format_of(std::string_view file_name) {
   const std::string extension = extension_of(file_name);
   if (extension == "vcf" || extension == "bcf") return snp_format::vcf;
   if (extension == "bim") return snp_format::bim;
+  if (extension == "pvar") return snp_format::pvar;
   if (extension == "bed") return snp_format::bed;
-  if (is_table(extension)) return snp_format::table;
+  if (is_snp_table(extension)) return snp_format::table;
   return std::nullopt;
 }
 
@@ -48,6 +58,7 @@ std::optional<region_format> region_format_of(std::string_view file_name) {
 std::optional<snp_format> snp_format_named(std::string_view name) {
   if (name == "vcf") return snp_format::vcf;
   if (name == "bim") return snp_format::bim;
+  if (name == "pvar") return snp_format::pvar;
   if (name == "bed") return snp_format::bed;
   if (name == "table") return snp_format::table;
   return std::nullopt;
@@ -59,4 +70,34 @@ std::optional<region_format> region_format_named(std::string_view name) {
   if (name == "gff3") return region_format::gff3;
   if (name == "table") return region_format::table;
   return std::nullopt;
+}
+
+const char* format_name(snp_format format) {
+  switch (format) {
+    case snp_format::vcf:
+      return "VCF or BCF";
+    case snp_format::bim:
+      return "a .bim file";
+    case snp_format::pvar:
+      return "a .pvar file";
+    case snp_format::bed:
+      return "BED";
+    case snp_format::table:
+      return "a table of SNPs";
+  }
+  return "";
+}
+
+const char* format_name(region_format format) {
+  switch (format) {
+    case region_format::bed:
+      return "BED";
+    case region_format::gtf:
+      return "GTF";
+    case region_format::gff3:
+      return "GFF3";
+    case region_format::table:
+      return "a table of regions";
+  }
+  return "";
 }

@@ -1,32 +1,37 @@
-// Reading regions from BED, GTF, GFF3 or a plain table.
+// Reading regions from BED, GTF, GFF3 or a plain table into the index.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "chromosomes.hpp"
 #include "formats.hpp"
-#include "genome_records.hpp"
-#include "line_reader.hpp"
+#include "genome_input.hpp"
+#include "region_index.hpp"
 
-// The regions of a file, by chromosome: only those on a chromosome that
-// some SNP names. Of the others only the count and a name are kept, for the
-// message when no chromosome is shared.
-struct region_lists {
-  std::vector<std::vector<genome_region>> by_chromosome;  // indexed as chromosome_names
-  std::uint64_t kept = 0;
-  std::uint64_t elsewhere = 0;
-  std::string elsewhere_example;
+struct region_options {
+  region_format format;
+  std::vector<std::string> features;  // GTF and GFF3: the feature types read
+  std::int64_t upstream = 0;          // bases added before each region's start, by its strand
+  std::int64_t downstream = 0;        // and after its end
+  bool split = false;                 // BED12: the blocks are the regions
+  bool names = false;                 // keep each region's name
 };
 
-// Reads every region of `input` into `regions`, 1-based, both ends inside:
-//  - BED: start + 1 to end; "track", "browser" and "#" lines are skipped.
-//  - GTF and GFF3: columns 1, 4 and 5 of the lines whose column 3 is
-//    `feature`; a file with no such line is refused with the types it has.
-//    A GFF3 file's "##FASTA" line ends its annotation.
+// Reads every region of `input` into `index`, 1-based, both ends inside:
+//  - BED: start + 1 to end, name in column 4, strand in column 6; with
+//    `split`, each block of a BED12 line is a region of its own. "track",
+//    "browser" and "#" lines are skipped, and a first line whose start is
+//    no number ("chrom start end") is a header.
+//  - GTF and GFF3: columns 1, 4, 5 and 7 of the lines whose column 3 is one
+//    of `features`; the name is GTF's gene_name (else gene_id), GFF3's
+//    Name (else ID). A file with no such line is refused with the types it
+//    has. A GFF3 file's "##FASTA" line ends its annotation.
 //  - a table: chromosome, start and end, one region a line; a start above
 //    the end is kept, and contains nothing.
-// Returns false with a one-line message in `error`.
-bool read_regions(hts_input& input, region_format format, const std::string& feature,
-                  const chromosome_names& names, region_lists& regions, std::string* error);
+// A region is then widened by `upstream` bases before it and `downstream`
+// after it on its strand ('-' swaps them; no strand takes the larger of
+// the two on both sides), never below position 1. Returns false with a
+// one-line message in `error`.
+bool read_regions(genome_input& input, const region_options& options, region_index& index,
+                  std::string* error);

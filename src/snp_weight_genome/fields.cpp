@@ -1,0 +1,116 @@
+#include "fields.hpp"
+
+#include <charconv>
+#include <system_error>
+
+#include "messages.hpp"
+
+namespace {
+
+std::string_view without_quotes(std::string_view field) {
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+    return field.substr(1, field.size() - 2);
+  return field;
+}
+
+}  // namespace
+
+std::size_t split_fields(std::string_view line, separator by, std::span<std::string_view> fields,
+                         bool unquote) {
+  std::size_t count = 0;
+  const auto store = [&](std::string_view field) {
+    if (count < fields.size()) fields[count] = unquote ? without_quotes(field) : field;
+    ++count;
+  };
+  if (by == separator::whitespace) {
+    for (std::size_t begin = line.find_first_not_of(" \t"); begin != std::string_view::npos;) {
+      const std::size_t end = line.find_first_of(" \t", begin);
+      store(line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+      begin = end == std::string_view::npos ? end : line.find_first_not_of(" \t", end);
+    }
+    return count;
+  }
+  const char mark = by == separator::tab ? '\t' : ',';
+  for (std::size_t begin = 0;;) {
+    std::size_t end = begin;
+    if (by == separator::comma && begin < line.size() && line[begin] == '"') {
+      // A quoted field runs to its closing quote ("" is a quote inside it).
+      for (end = begin + 1; end < line.size(); ++end) {
+        if (line[end] != '"') continue;
+        if (end + 1 < line.size() && line[end + 1] == '"') {
+          ++end;
+          continue;
+        }
+        ++end;
+        break;
+      }
+    }
+    end = line.find(mark, end);
+    store(line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
+    if (end == std::string_view::npos) return count;
+    begin = end + 1;
+  }
+}
+
+separator separator_of(std::string_view header) {
+  if (header.find('\t') != std::string_view::npos) return separator::tab;
+  if (header.find(',') != std::string_view::npos) return separator::comma;
+  return separator::whitespace;
+}
+
+bool is_comment_line(std::string_view line, bool bed) {
+  return line.empty() || line.front() == '#' ||
+         (bed && (line.starts_with("track") || line.starts_with("browser")));
+}
+
+number_status parse_integer(std::string_view text, std::int64_t& value) {
+  constexpr std::int64_t limit = std::int64_t{1} << 62;
+  const bool plus = !text.empty() && text.front() == '+';
+  if (plus) text.remove_prefix(1);
+  if (text.empty() || (plus && text.front() == '-')) return number_status::not_a_number;
+  std::int64_t parsed = 0;
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (end != text.data() + text.size()) return number_status::not_a_number;
+  if (failure == std::errc::result_out_of_range || parsed > limit || parsed < -limit)
+    return number_status::out_of_range;
+  if (failure != std::errc()) return number_status::not_a_number;
+  value = parsed;
+  return number_status::stored;
+}
+
+std::string integer_problem(std::string_view text, const char* what, std::int64_t& value) {
+  switch (parse_integer(text, value)) {
+    case number_status::stored:
+      return {};
+    case number_status::not_a_number:
+      return messages::not_a_number(what, text);
+    case number_status::out_of_range:
+      return messages::out_of_range(what, text);
+  }
+  return {};
+}
+
+std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
+                           std::int64_t lowest, std::string_view format) {
+  if (start < 0) return messages::negative("start", start_text);
+  if (start < lowest) return messages::starts_at_one(format);
+  if (end < start) return messages::end_before_start(start, end);
+  return {};
+}
+
+bool parse_length(std::string_view text, std::int64_t& bases) {
+  constexpr double most = static_cast<double>(std::int64_t{1} << 40);
+  double unit = 1;
+  if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) unit = 1e3;
+  if (!text.empty() && text.back() == 'M') unit = 1e6;
+  if (unit != 1) text.remove_suffix(1);
+  if (text.empty() || text.front() == '-' || text.front() == '+') return false;
+  double value = 0;
+  const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (failure != std::errc() || end != text.data() + text.size()) return false;
+  value *= unit;
+  if (!(value >= 0 && value <= most) || value != static_cast<double>(static_cast<std::int64_t>(value)))
+    return false;
+  bases = static_cast<std::int64_t>(value);
+  return true;
+}

@@ -1,0 +1,49 @@
+// The rules for the fields of the text formats: how a line splits into
+// fields, and what a number is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class separator {
+  tab,         // BED, GTF, GFF3, VCF-like tables: every tab ends a field
+  whitespace,  // .bim and plain tables: runs of spaces and tabs
+  comma,       // CSV: commas, outside double quotes
+};
+
+// Splits `line` into fields, storing the first fields.size() of them, and
+// returns how many there are in all. With `unquote`, a field written in
+// double quotes (as R's write.table writes them) is stored without them.
+std::size_t split_fields(std::string_view line, separator by, std::span<std::string_view> fields,
+                         bool unquote = false);
+
+// The separator of a table whose header line is `header`: tabs, else commas,
+// else runs of whitespace.
+separator separator_of(std::string_view header);
+
+// Whether a line holds no record: it is empty or a "#" comment, or, in BED,
+// a "track" or "browser" line.
+bool is_comment_line(std::string_view line, bool bed);
+
+enum class number_status { stored, not_a_number, out_of_range };
+
+// A whole field as a decimal integer with an optional sign, from -2^62 to
+// 2^62: room for any genome, and for the arithmetic of the formats' bounds.
+number_status parse_integer(std::string_view text, std::int64_t& value);
+
+// The same for a field named `what` ("start"): "" with the value stored, or
+// why the field is refused, for messages::at_line().
+std::string integer_problem(std::string_view text, const char* what, std::int64_t& value);
+
+// The bounds of BED, GTF and GFF3, which hold no start below `lowest` and
+// no end before the start: "" when they are sound, or why not. `start_text`
+// is the start as written, `format` the format's name.
+std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
+                           std::int64_t lowest, std::string_view format);
+
+// A length in bases: "50000", "35k", "1M" or "1.5k" (k = 1,000, M =
+// 1,000,000), not negative, at most 2^40. False when it is none.
+bool parse_length(std::string_view text, std::int64_t& bases);

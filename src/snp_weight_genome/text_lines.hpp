@@ -1,0 +1,47 @@
+// The lines of a text input, read whole or refused: plain, gzip or BGZF
+// (through htslib's BGZF reader, which reads all three).
+#pragma once
+
+#include <htslib/bgzf.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class text_lines {
+ public:
+  // Reads `fp`, which stays owned by the caller. `path` and `format`
+  // ("BED") are for messages.
+  text_lines(BGZF* fp, std::string_view path, std::string_view format);
+  text_lines(const text_lines&) = delete;
+  text_lines& operator=(const text_lines&) = delete;
+
+  // The next line, without its line end (LF or CR LF), numbered from 1; a
+  // UTF-8 byte order mark before the first is skipped. Returns false at the
+  // end of the input, or with a message in `error`: the compressed data are
+  // damaged or cut short, or the line holds a NUL byte, a control byte
+  // among the first bytes (not text), or more than MAX_LINE_LENGTH bytes.
+  // The line holds until the next call.
+  bool next(std::string_view& line, std::string* error);
+  std::int64_t line_number() const { return line_number_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  // Reads more into the buffer. Returns false at the end of the data, or
+  // with a message in `error`.
+  bool fill(std::string* error);
+  // The checks of the first bytes: a byte order mark, control bytes.
+  bool begin(std::string* error);
+
+  BGZF* fp_;
+  std::string path_;
+  std::string format_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;    // the next line starts here
+  std::size_t scanned_ = 0;  // no line end before here
+  std::size_t end_ = 0;      // the bytes read end here
+  bool begun_ = false;
+  bool ended_ = false;
+  std::int64_t line_number_ = 0;
+};
