@@ -4,6 +4,10 @@
 # regions, written in each pair of formats and converted to snp_weight's two
 # files. Positions are dense, so that SNPs fall on region ends; bounds are
 # equal often, and negative or reversed where the format allows it.
+# Then, on random SNPs and regions on both strands: the files users hold
+# (summary statistics, .pvar, .bim with "." names) give the weights of the
+# same SNPs as a plain table, and --flank, --upstream/--downstream,
+# --names, --split and --snvs-only agree with bedtools and bcftools.
 #
 #   genome_equivalence.sh SNP_WEIGHT SNP_WEIGHT_GENOME WORK_DIR [ROUNDS]
 set -uo pipefail
@@ -54,5 +58,69 @@ for ((round = 0; round < rounds; round++)); do
     [[ -n ${KEEP:-} ]] || rm -f "$work"/fixed/* "$work"/genome/*
   done
 done
-((failures == 0)) && echo "snp_weight_genome equals snp_weight in $rounds rounds of 4 format pairs"
+differ() {  # what
+  echo "$1"
+  failures=$((failures + 1))
+}
+if command -v bedtools >/dev/null && command -v bcftools >/dev/null; then
+  cd "$work/genome" || exit 1
+  for ((round = 0; round < rounds; round++)); do
+    rm -f ./*
+    awk -v seed="$round" -v OFS='\t' 'BEGIN { srand(seed + 100)
+      print "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO" > "kinds.vcf"
+      print " CHR         SNP         BP   A1      F_A      F_U   A2        CHISQ            P           OR" > "gwas.assoc"
+      print "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ N TEST BETA SE CHISQ LOG10P EXTRA" > "gwas.regenie"
+      print "chromosome", "base_pair_location", "effect_allele", "other_allele", "beta", "p_value", "rsid" > "gwas.ssf.tsv"
+      print "\"SNP\",\"CHR\",\"BP\",\"P\"" > "gwas.csv"
+      print "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT" > "snps.pvar"
+      split("A,G,AT,GT,<DEL>,.,G;T,G;AT,G;*,<*>,G;<*>", alts, ",")
+      for (k = 0; k < 1500; k++) {
+        c = 1 + int(rand() * 3); p = 1 + int(rand() * 60000); name = rand() < 0.1 ? "." : "rs" k
+        alt = alts[1 + int(rand() * 11)]; gsub(";", ",", alt)
+        print c, p, name == "." ? "v" k : name, length(alt) == 2 && alt != "<*>" ? "AC" : "A", alt == "A" ? "T" : alt, ".", ".", "." > "kinds.vcf"
+        print name == "." ? c ":" p : name, c, p > "snps.txt"
+        print "chr" c, p - 1, p, name == "." ? c ":" p : name > "snps.bed"
+        printf "%4d %11s %10d %4s %8.4f %8.4f %4s %12.4f %12.4g %12.4f\n", c, name, p, "A", 0.1, 0.2, "G", 1, 0.5, 1 > "gwas.assoc"
+        print c, p, name, "A", "G", 0.1, 100, "ADD", 0.1, 0.1, 1, 0.3, "NA" > "gwas.regenie"
+        print c, p, "A", "G", 0.1, 0.5, name == "." ? "" : name > "gwas.ssf.tsv"
+        print "\"" name "\",\"" c "\"," p ",0.5" > "gwas.csv"
+        print c, p, name, "A", "G" > "snps.pvar"
+        print c, name, 0, p, "A", "G" > "snps.bim" }
+      for (k = 0; k < 300; k++) {
+        c = 1 + int(rand() * 3); s = int(rand() * 60000); e = s + 1 + int(rand() * 3000); n = 1 + int(rand() * 4)
+        sizes = ""; starts = ""; at = 0
+        for (b = 0; b < n; b++) { size = 1 + int((e - s) / n / 2); sizes = sizes size ","; starts = starts at ","; at += int((e - s) / n) }
+        last = at - int((e - s) / n) + size
+        print "chr" c, s, s + last, "g" int(rand() * 200), 0, rand() < 0.5 ? "+" : "-", s, s, 0, n, sizes, starts > "genes.bed" } }'
+    gzip gwas.regenie gwas.ssf.tsv
+    "$genome" -o table.txt snps.txt genes.bed 2>/dev/null || differ "round $round: the plain table is refused"
+    for held in gwas.assoc gwas.regenie.gz gwas.ssf.tsv.gz gwas.csv snps.pvar snps.bim; do
+      "$genome" -o held.txt "$held" genes.bed 2>/dev/null && cmp -s held.txt table.txt ||
+        differ "round $round: $held does not weigh as the plain table"
+    done
+    awk -v OFS='\t' '{ sub("chr", "", $1); print "NC_00000" $1 ".11", "RefSeq", "gene", $2 + 1, $3, ".", $6, ".", "ID=" $4 }' \
+      genes.bed >refseq.gff3
+    "$genome" -o held.txt snps.txt refseq.gff3 2>/dev/null && cmp -s held.txt table.txt ||
+      differ "round $round: RefSeq-named regions weigh otherwise than 1-named ones"
+    # 0.8 where a peer finds the SNP (named in column 4 of snps.bed) near or in a region.
+    peer() { awk -v OFS='\t' 'NR == FNR { found[$1] = 1; next } { print $4, ($4 in found) ? "0.800000" : "0.400000" }' - snps.bed; }
+    cut -f1-6 genes.bed >genes6.bed
+    "$genome" -o ours.txt --flank 700 snps.bed genes6.bed 2>/dev/null
+    bedtools window -a snps.bed -b genes6.bed -w 700 -u | cut -f4 | peer | cmp -s - ours.txt || differ "round $round: --flank differs from bedtools window -w"
+    "$genome" -o ours.txt --upstream 900 --downstream 200 snps.bed genes6.bed 2>/dev/null
+    bedtools window -a genes6.bed -b snps.bed -l 900 -r 200 -sw | cut -f10 | peer | cmp -s - ours.txt ||
+      differ "round $round: --upstream/--downstream differ from bedtools window -l -r -sw"
+    "$genome" -o ours.txt --split snps.bed genes.bed 2>/dev/null
+    bedtools intersect -a snps.bed -b genes.bed -split -u | cut -f4 | peer | cmp -s - ours.txt || differ "round $round: --split differs from bedtools -split"
+    "$genome" -o - --names snps.bed genes6.bed 2>/dev/null |
+      awk -F'\t' '$3 != "." { n = split($3, names, ","); for (i = 1; i <= n; i++) print $1 "\t" names[i] }' | sort -u >ours.txt
+    bedtools intersect -a snps.bed -b genes6.bed -wa -wb | cut -f4,8 | sort -u | cmp -s - ours.txt ||
+      differ "round $round: --names differs from bedtools intersect -wa -wb"
+    "$genome" -o - --snvs-only kinds.vcf genes6.bed 2>/dev/null | cut -f1 >ours.txt
+    bcftools view -H -i 'TYPE="snp"' kinds.vcf 2>/dev/null | cut -f3 | cmp -s - ours.txt || differ "round $round: --snvs-only keeps other records than bcftools"
+  done
+else
+  echo "skipped the comparison with bedtools and bcftools: not installed"
+fi
+((failures == 0)) && echo "snp_weight_genome equals snp_weight in $rounds rounds of 4 format pairs, and its peers"
 exit $((failures > 0))
