@@ -5,9 +5,13 @@
 # files. Positions are dense, so that SNPs fall on region ends; bounds are
 # equal often, and negative or reversed where the format allows it.
 #
-#   genome_equivalence.sh SNP_WEIGHT SNP_WEIGHT_GENOME WORK_DIR [ROUNDS]
+#   [EMULATOR=wine] genome_equivalence.sh SNP_WEIGHT SNP_WEIGHT_GENOME WORK_DIR [ROUNDS]
+#
+# EMULATOR runs both tools, as for a cross build (their line ends are then
+# the target's, the same in both files).
 set -uo pipefail
 snp_weight=$(realpath "$1") genome=$(realpath "$2") work=$3 rounds=${4:-12}
+read -ra emulator <<<"${EMULATOR:-}"
 failures=0
 rm -rf "$work" && mkdir -p "$work/fixed" "$work/genome" || exit 1
 
@@ -45,8 +49,8 @@ for ((round = 0; round < rounds; round++)); do
         printf "" > (dir "/genome/regions." regions)
       }
     }'
-    (cd "$work/fixed" && "$snp_weight") || { echo "round $round, $pair: snp_weight failed"; failures=$((failures + 1)); }
-    (cd "$work/genome" && "$genome" --snps-format "$snps" --regions-format "$regions" \
+    (cd "$work/fixed" && "${emulator[@]}" "$snp_weight") || { echo "round $round, $pair: snp_weight failed"; failures=$((failures + 1)); }
+    (cd "$work/genome" && "${emulator[@]}" "$genome" --snps-format "$snps" --regions-format "$regions" \
       "snps.$snps" "regions.$regions" 2>/dev/null) ||
       { echo "round $round, $pair: snp_weight_genome failed"; failures=$((failures + 1)); }
     cmp -s "$work/fixed/weight.txt" "$work/genome/weight.txt" ||
