@@ -34,9 +34,10 @@ ExternalProject_Add(htslib_mingw
   BUILD_IN_SOURCE TRUE
   # mingw-w64 has no <regex.h>: mingw_regex/ stands in for it. The AVX2 and
   # AVX-512 codecs need unaligned spills there, as the kernels of
-  # CMakeLists.txt do (GCC bug 54412).
+  # CMakeLists.txt do (GCC bug 54412). The build machine's pkg-config knows
+  # its own libraries only.
   CONFIGURE_COMMAND <SOURCE_DIR>/configure --host=x86_64-w64-mingw32
-    "CC=${CMAKE_C_COMPILER}" "RANLIB=${CMAKE_RANLIB}"
+    "CC=${CMAKE_C_COMPILER}" "RANLIB=${CMAKE_RANLIB}" PKG_CONFIG=false
     "CFLAGS=-O2 -Wa,-muse-unaligned-vector-move"
     "CPPFLAGS=-I${CMAKE_CURRENT_LIST_DIR}/mingw_regex -I${MINGW_ZLIB_INCLUDE_DIR}"
     "LDFLAGS=-L${mingw_zlib_dir}"
