@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# snp_weight_genome against its peers, measured in one run: 1,000,000 SNPs on
-# 24 chromosomes against 1,000,000 regions, as BED files sorted beforehand
-# (the sorting is not timed), with `bedtools intersect -c -sorted` and
-# `bedmap --indicator`; then 10,000,000 SNPs, from BED and from VCF, with
-# their peak memory. Needs hyperfine, bedtools, bedops and bcftools.
+# snp_weight_genome against its peers, measured side by side in one run
+# (medians of hyperfine, peak memory from /usr/bin/time):
+#  - 1,000,000 SNPs on 24 chromosomes against 1,000,000 regions, sorted BED
+#    (sorting not timed), with `bedtools intersect -c -sorted` and
+#    `bedmap --indicator`, all three agreeing on every weight;
+#  - 10,000,000 unsorted SNPs against the same regions, from a file and
+#    piped from stdin to stdout, and with --names --flank 5000;
+#  - a VCF of 200,000 variants by 2,504 samples (1000 Genomes' width), BGZF,
+#    against `bcftools query -f '%CHROM\t%POS\t%ID\n'` on the same file;
+#  - 100,000,000 SNPs made on the fly and piped in.
+# BEFORE, when given, is an earlier build measured beside it. Needs
+# hyperfine, bedtools, bedops, bcftools and tabix.
 #
-#   bench/genome_peers.sh build/default/snp_weight_genome [WORK_DIR]
+#   bench/genome_peers.sh build/default/snp_weight_genome [BEFORE] [WORK_DIR]
 set -euo pipefail
 genome=$(realpath "$1")
-work=${2:-/tmp/snp_weight_genome_bench}
+before=${2:+$(realpath "$2")}
+work=${3:-/tmp/snp_weight_genome_bench}
 mkdir -p "$work" && cd "$work"
 
-if [[ ! -s snps10m.bed ]]; then
+if [[ ! -s wide.vcf.gz ]]; then
   # Positions uniform over 1..200,000,000 on chr1..chr22, chrX and chrY;
   # exon-like regions of 10 to 5,000 bases, about a third of SNPs inside.
   awk 'BEGIN { srand(1); for (k = 0; k < 10000000; k++) { c = int(k / 416667); p = 1 + int(rand() * 200000000)
@@ -20,22 +28,61 @@ if [[ ! -s snps10m.bed ]]; then
     printf "chr%s\t%d\t%d\tg%d\n", c < 22 ? c + 1 : (c == 22 ? "X" : "Y"), s, s + 10 + int(rand() * 5000), k } }' \
     | sort -k1,1 -k2,2n >regions1m.bed
   awk 'NR % 10 == 1' snps10m.bed | sort -k1,1 -k2,2n >snps1m.bed
-  { printf '##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n'
-    awk -v OFS='\t' '{ print substr($1, 4), $3, $4, "A", "G", ".", ".", "." }' snps10m.bed; } >snps10m.vcf
+  # 64 rows of random genotypes, each line taking one: data that compress
+  # as real genotypes do, made in seconds.
+  awk 'BEGIN { srand(3); n = 2504
+    printf "##fileformat=VCFv4.2\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+    for (c = 1; c <= 22; c++) printf "##contig=<ID=%d>\n", c
+    printf "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT"; for (s = 0; s < n; s++) printf "\tS%d", s; printf "\n"
+    for (r = 0; r < 64; r++) { row = ""; for (s = 0; s < n; s++) { x = rand()
+      row = row (x < 0.8 ? "\t0|0" : x < 0.9 ? "\t0|1" : x < 0.95 ? "\t1|0" : "\t1|1") } rows[r] = row }
+    for (k = 0; k < 200000; k++) { c = 1 + int(k / 9091); p = 1 + (k % 9091) * 5000 + int(rand() * 4000)
+      printf "%d\t%d\trs%d\tA\tG\t100\tPASS\tAC=1;AN=5008\tGT%s\n", c, p, k, rows[int(rand() * 64)] } }' |
+    bgzip >wide.vcf.gz
+  sed 's/^chr//' regions1m.bed >regions1m_numbered.bed
 fi
+echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(grep -qw avx512f /proc/cpuinfo && echo AVX-512 || echo AVX2 or less)"
+
+medians() {  # the medians of a hyperfine export
+  grep -oE '"(command|median)": *("[^"]*"|[0-9.]+)' "$1" | paste - - |
+    sed -E 's/"command": *"([^"]*)".*"median": *([0-9.]+)/  \2 s  \1/'
+}
+peak() {  # what command...
+  local what=$1
+  shift
+  /usr/bin/time -f "%e s, peak %M KiB" -o peak.txt "$@" 2>/dev/null >/dev/null || true
+  echo "  $(cat peak.txt)  $what"
+}
 
 echo "== 1,000,000 SNPs, 1,000,000 regions, sorted BED"
 hyperfine --warmup 1 --runs 10 --export-json peers.json \
   "$genome -o ours.txt snps1m.bed regions1m.bed" \
   "bedtools intersect -c -sorted -a snps1m.bed -b regions1m.bed > bedtools.txt" \
-  "bedmap --indicator snps1m.bed regions1m.bed > bedmap.txt"
-# Medians, which a shared machine's drift disturbs least.
-grep -oE '"(command|median)": *("[^"]*"|[0-9.]+)' peers.json | paste - - |
-  sed -E 's/"command": *"([^ ]+).*"median": *([0-9.]+)/\1: median \2 s/'
+  "bedmap --indicator snps1m.bed regions1m.bed > bedmap.txt" >/dev/null
+medians peers.json
 paste ours.txt bedtools.txt bedmap.txt | awk '{ w = $7 > 0 ? "0.800000" : "0.400000"; if (w != $2 || ($8 == 1) != ($7 > 0)) bad++ }
-  END { printf "weights that differ from bedtools or bedmap: %d of %d\n", bad, NR }'
+  END { printf "  weights that differ from bedtools or bedmap: %d of %d\n", bad, NR }'
 
-for input in snps10m.bed snps10m.vcf; do
-  echo "== 10,000,000 SNPs from $input"
-  /usr/bin/time -f "%e s, peak %M KiB" "$genome" -o ours10m.txt "$input" regions1m.bed 2>&1 | grep -v 'no region'
-done
+echo "== 10,000,000 unsorted SNPs, 1,000,000 regions"
+commands=("$genome -o ours10m.txt snps10m.bed regions1m.bed"
+          "$genome -o ours10m_names.txt --names --flank 5000 snps10m.bed regions1m.bed")
+[[ -n $before ]] && commands+=("$before -o before10m.txt snps10m.bed regions1m.bed")
+hyperfine --warmup 1 --runs 5 --export-json ten.json "${commands[@]}" >/dev/null 2>&1
+medians ten.json
+[[ -z $before ]] || cmp -s ours10m.txt before10m.txt && echo "  the same weights as BEFORE" || echo "  NOT the same weights as BEFORE"
+peak "from the file" "$genome" -o ours10m.txt snps10m.bed regions1m.bed
+peak "stdin to stdout" sh -c "cat snps10m.bed | $genome --snps-format bed -o - - regions1m.bed"
+peak "with --names --flank 5000" "$genome" -o ours10m_names.txt --names --flank 5000 snps10m.bed regions1m.bed
+[[ -z $before ]] || peak "BEFORE, from the file" "$before" -o before10m.txt snps10m.bed regions1m.bed
+
+echo "== 200,000 variants x 2,504 samples, BGZF VCF"
+commands=("$genome -o wide.txt wide.vcf.gz regions1m_numbered.bed"
+          "bcftools query -f '%CHROM\t%POS\t%ID\n' wide.vcf.gz > query.txt")
+[[ -n $before ]] && commands+=("$before -o wide_before.txt wide.vcf.gz regions1m_numbered.bed")
+hyperfine --warmup 1 --runs 5 --export-json wide.json "${commands[@]}" >/dev/null 2>&1
+medians wide.json
+
+echo "== 100,000,000 SNPs made on the fly, piped in, against 1,000,000 regions"
+peak "100M SNPs through a pipe" sh -c "awk 'BEGIN { srand(5); for (k = 0; k < 100000000; k++) {
+  p = 1 + int(rand() * 200000000); printf \"chr%d\t%d\t%d\n\", 1 + k % 22, p - 1, p } }' |
+  $genome --snps-format bed -o - - regions1m.bed | wc -l"

@@ -6,10 +6,14 @@ include(GNUInstallDirs)
 set(example_files example/SNP_positions.txt example/gene_regions.txt)
 
 if(WIN32)
-  # The zip holds snp_weight.exe, the README and the example side by side.
+  # The zip holds the executables, the README and the examples side by side.
   install(TARGETS snp_weight RUNTIME DESTINATION .)
   install(FILES README.md DESTINATION .)
   install(FILES ${example_files} DESTINATION example)
+  if(SNP_WEIGHT_GENOME)
+    install(TARGETS snp_weight_genome RUNTIME DESTINATION .)
+    install(DIRECTORY example/genome DESTINATION example)
+  endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
 else()

@@ -23,6 +23,7 @@ genome=$4
 sanitized=${5:-}
 failures=0
 ulimit -c 0  # SIGQUIT would dump core
+ulimit -f 1048576  # a run that wrote without end would fill the disk
 mkdir -p "$work" && chmod 755 "$work"
 cp "$tool" "$work/tool" && chmod 755 "$work/tool"
 as_root=0

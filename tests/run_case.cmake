@@ -50,7 +50,7 @@ endif()
 
 set(args "")
 if(EXISTS "${CASE_DIR}/args")
-  file(STRINGS "${CASE_DIR}/args" args)
+  file(STRINGS "${CASE_DIR}/args" args ENCODING UTF-8)
 endif()
 
 execute_process(

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -9,51 +10,67 @@ constexpr std::size_t buffer_size = 64 * 1024;
 
 }  // namespace
 
-weight_writer::weight_writer(std::FILE* out) : out_(out) { buffer_.reserve(buffer_size + 256); }
+weight_writer::weight_writer(std::FILE* out) : out_(out), buffer_(new char[buffer_size]) {}
+
+void weight_writer::append(const char* text, std::size_t length) {
+  if (used_ + length > buffer_size) {
+    write_buffer();
+    if (length > buffer_size) {
+      // A text longer than the buffer goes straight through.
+      if (!failure_) {
+        errno = 0;
+        if (std::fwrite(text, 1, length, out_) != length)
+          failure_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+      }
+      return;
+    }
+  }
+  std::memcpy(buffer_.get() + used_, text, length);
+  used_ += length;
+}
 
 void weight_writer::line(std::string_view name, double weight) {
-  buffer_ += name;
+  append(name);
   weight_column(weight);
   end_line();
 }
 
-void weight_writer::begin_line(std::string_view first) { buffer_ += first; }
+void weight_writer::begin_line(std::string_view first) { append(first); }
 
 void weight_writer::column(std::string_view text) {
-  buffer_ += '\t';
-  buffer_ += text;
+  append("\t", 1);
+  append(text);
 }
 
 void weight_writer::column(std::int64_t number) {
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-  buffer_ += '\t';
-  buffer_.append(digits, static_cast<std::size_t>(end - digits));
+  char digits[24] = {'\t'};
+  const char* end = std::to_chars(digits + 1, digits + sizeof digits, number).ptr;
+  append(digits, static_cast<std::size_t>(end - digits));
 }
 
 void weight_writer::weight_column(double weight) {
-  if (weight != last_weight_) {
+  int cached = weights_[0] == weight ? 0 : weights_[1] == weight ? 1 : -1;
+  if (cached < 0) {
     // to_chars ignores the locale: the decimal separator is always '.'.
-    char text[352];  // the longest a double is in fixed form, six decimals
-    last_text_.assign(text, std::to_chars(text, text + sizeof text, weight, std::chars_format::fixed, 6).ptr);
-    last_weight_ = weight;
+    char text[352] = {'\t'};  // the longest a double is in fixed form, six decimals
+    cached = next_cached_;
+    next_cached_ ^= 1;
+    texts_[cached].assign(
+        text, std::to_chars(text + 1, text + sizeof text, weight, std::chars_format::fixed, 6).ptr);
+    weights_[cached] = weight;
   }
-  buffer_ += '\t';
-  buffer_ += last_text_;
+  append(texts_[cached]);
 }
 
-void weight_writer::end_line() {
-  buffer_ += '\n';
-  if (buffer_.size() >= buffer_size) write_buffer();
-}
+void weight_writer::end_line() { append("\n", 1); }
 
 void weight_writer::write_buffer() {
-  if (!failure_ && !buffer_.empty()) {
+  if (!failure_ && used_ > 0) {
     errno = 0;
-    if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+    if (std::fwrite(buffer_.get(), 1, used_, out_) != used_)
       failure_ = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
   }
-  buffer_.clear();
+  used_ = 0;
 }
 
 std::error_code weight_writer::finish() {

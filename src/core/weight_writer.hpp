@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -35,11 +36,16 @@ class weight_writer {
   std::error_code finish();
 
  private:
+  void append(const char* text, std::size_t length);
+  void append(std::string_view text) { append(text.data(), text.size()); }
   void write_buffer();
 
   std::FILE* out_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
   std::error_code failure_;
-  double last_weight_ = std::numeric_limits<double>::quiet_NaN();  // none yet
-  std::string last_text_;
+  // The text of the last two weights written: a file holds two or three.
+  double weights_[2] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+  std::string texts_[2];
+  int next_cached_ = 0;
 };

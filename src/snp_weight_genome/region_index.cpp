@@ -16,10 +16,10 @@ std::uint32_t region_index::add_name(std::string_view name) {
 void region_index::add(std::uint32_t chromosome, std::int64_t start, std::int64_t end, std::uint32_t name) {
   if (chromosome >= by_chromosome_.size()) by_chromosome_.resize(chromosome + 1);
   chromosome_regions& regions = by_chromosome_[chromosome];
-  const auto order = static_cast<std::uint32_t>(added_++);
+  ++added_;
   if (start > end) return;
   if (with_names_)
-    regions.tree.push_back({start, end, end, order, name});
+    regions.named.push_back({start, end, name});
   else
     regions.merged.push_back({start, end});
 }
@@ -29,8 +29,10 @@ namespace {
 // Sorts by start and merges regions that overlap: the union, as disjoint
 // regions in order, holds exactly the positions inside any of them.
 void merge(std::vector<genome_region>& regions) {
-  std::sort(regions.begin(), regions.end(),
-            [](const genome_region& a, const genome_region& b) { return a.start < b.start; });
+  const auto by_start = [](const genome_region& a, const genome_region& b) { return a.start < b.start; };
+  // Files are mostly sorted already: then no sort is needed.
+  if (!std::is_sorted(regions.begin(), regions.end(), by_start))
+    std::sort(regions.begin(), regions.end(), by_start);
   std::size_t kept = 0;
   for (const genome_region& region : regions) {
     if (kept > 0 && region.start <= regions[kept - 1].end)
@@ -44,39 +46,41 @@ void merge(std::vector<genome_region>& regions) {
 
 }  // namespace
 
+void region_index::fill_bins(chromosome_regions& regions) {
+  auto& named = regions.named;
+  if (named.empty()) return;
+  std::int64_t first = named.front().start, last = named.front().end;
+  std::int64_t total = 0;
+  for (const auto& region : named) {
+    first = std::min(first, region.start);
+    last = std::max(last, region.end);
+    total += region.end - region.start + 1;
+  }
+  const auto count = static_cast<std::int64_t>(named.size());
+  regions.origin = first;
+  regions.width = std::max({std::int64_t{1}, total / count, (last - first) / (4 * count) + 1});
+  const auto bin_of = [&regions](std::int64_t position) {
+    return static_cast<std::size_t>((position - regions.origin) / regions.width);
+  };
+  // Count, then place: each bin's regions stay in file order.
+  regions.bin_starts.assign(bin_of(last) + 2, 0);
+  for (const auto& region : named)
+    for (std::size_t b = bin_of(region.start); b <= bin_of(region.end); ++b) ++regions.bin_starts[b + 1];
+  for (std::size_t b = 1; b < regions.bin_starts.size(); ++b)
+    regions.bin_starts[b] += regions.bin_starts[b - 1];
+  regions.binned.resize(regions.bin_starts.back());
+  std::vector<std::size_t> next(regions.bin_starts.begin(), regions.bin_starts.end() - 1);
+  for (const auto& region : named)
+    for (std::size_t b = bin_of(region.start); b <= bin_of(region.end); ++b)
+      regions.binned[next[b]++] = region;
+  named = {};
+}
+
 void region_index::finish() {
   by_chromosome_.resize(chromosomes_.size());
   for (chromosome_regions& regions : by_chromosome_) {
     merge(regions.merged);
-    auto& tree = regions.tree;
-    if (tree.empty()) continue;
-    std::sort(tree.begin(), tree.end(),
-              [](const tree_node& a, const tree_node& b) { return a.start < b.start; });
-    // The implicit tree over the sorted array: the nodes of level k are at
-    // the indices whose k lowest bits are 1, with the children of node i
-    // at i - 2^(k-1) and i + 2^(k-1). Built bottom up; a right child past
-    // the end of the array stands for the subtree of the last node.
-    const auto n = static_cast<std::int64_t>(tree.size());
-    std::int64_t last_i = 0;
-    std::int64_t last = 0;
-    for (std::int64_t i = 0; i < n; i += 2) {
-      last_i = i;
-      last = tree[static_cast<std::size_t>(i)].largest_end = tree[static_cast<std::size_t>(i)].end;
-    }
-    int k = 1;
-    for (; (std::int64_t{1} << k) <= n; ++k) {
-      const std::int64_t x = std::int64_t{1} << (k - 1), first = (x << 1) - 1, step = x << 2;
-      for (std::int64_t i = first; i < n; i += step) {
-        const std::int64_t left = tree[static_cast<std::size_t>(i - x)].largest_end;
-        const std::int64_t right = i + x < n ? tree[static_cast<std::size_t>(i + x)].largest_end : last;
-        tree_node& node = tree[static_cast<std::size_t>(i)];
-        node.largest_end = std::max({node.end, left, right});
-      }
-      last_i = ((last_i >> k) & 1) != 0 ? last_i - x : last_i + x;
-      if (last_i < n && tree[static_cast<std::size_t>(last_i)].largest_end > last)
-        last = tree[static_cast<std::size_t>(last_i)].largest_end;
-    }
-    regions.tree_levels = k - 1;
+    fill_bins(regions);
   }
 }
 
@@ -105,69 +109,32 @@ bool region_index::inside_merged(chromosome_regions& regions, std::int64_t posit
   return r < merged.size() && inside(position, merged[r]);
 }
 
-void region_index::holding(const chromosome_regions& regions, std::int64_t position) {
-  // Top down from the root, skipping every subtree whose largest end lies
-  // before the position; small subtrees are scanned in full.
-  const auto& tree = regions.tree;
-  const auto n = static_cast<std::int64_t>(tree.size());
-  struct frame {
-    std::int64_t x;
-    int k;
-    bool left_done;
-  };
-  frame stack[64];
-  int top = 0;
-  stack[top++] = {(std::int64_t{1} << regions.tree_levels) - 1, regions.tree_levels, false};
-  while (top > 0) {
-    const frame z = stack[--top];
-    if (z.k <= 3) {
-      const std::int64_t first = z.x >> z.k << z.k;
-      const std::int64_t last = std::min(first + (std::int64_t{1} << (z.k + 1)) - 1, n);
-      for (std::int64_t i = first; i < last && tree[static_cast<std::size_t>(i)].start <= position; ++i)
-        if (inside(position, tree[static_cast<std::size_t>(i)]))
-          found_.push_back(&tree[static_cast<std::size_t>(i)]);
-    } else if (!z.left_done) {
-      const std::int64_t left = z.x - (std::int64_t{1} << (z.k - 1));
-      stack[top++] = {z.x, z.k, true};
-      if (left >= n || tree[static_cast<std::size_t>(left)].largest_end >= position)
-        stack[top++] = {left, z.k - 1, false};
-    } else if (z.x < n && tree[static_cast<std::size_t>(z.x)].start <= position) {
-      if (inside(position, tree[static_cast<std::size_t>(z.x)]))
-        found_.push_back(&tree[static_cast<std::size_t>(z.x)]);
-      stack[top++] = {z.x + (std::int64_t{1} << (z.k - 1)), z.k - 1, false};
-    }
-  }
-}
-
 bool region_index::lookup(std::uint32_t chromosome, std::int64_t position, std::string* names) {
+  if (names != nullptr) names->clear();
   if (chromosome >= by_chromosome_.size()) return false;
   chromosome_regions& regions = by_chromosome_[chromosome];
   if (!with_names_) return inside_merged(regions, position);
-  if (regions.tree.empty()) {
-    if (names != nullptr) names->clear();
-    return false;
-  }
-  found_.clear();
-  holding(regions, position);
-  if (names != nullptr) {
-    names->clear();
-    std::sort(found_.begin(), found_.end(),
-              [](const tree_node* a, const tree_node* b) { return a->order < b->order; });
-    for (const tree_node* node : found_) {
-      if (node->name == NO_NAME) continue;
-      const std::string_view name(names_.data() + name_starts_[node->name],
-                                  name_starts_[node->name + 1] - name_starts_[node->name]);
-      // Each name once: the exons of one gene hold a SNP under one name.
-      bool seen = false;
-      for (std::size_t at = 0; at < names->size() && !seen;) {
-        const std::size_t comma = std::min(names->find(',', at), names->size());
-        seen = std::string_view(*names).substr(at, comma - at) == name;
-        at = comma + 1;
-      }
-      if (seen) continue;
-      if (!names->empty()) *names += ',';
-      *names += name;
+  if (regions.binned.empty() || position < regions.origin) return false;
+  const auto bin = static_cast<std::size_t>((position - regions.origin) / regions.width);
+  if (bin + 1 >= regions.bin_starts.size()) return false;
+  bool found = false;
+  for (std::size_t at = regions.bin_starts[bin]; at < regions.bin_starts[bin + 1]; ++at) {
+    const named_region_at& region = regions.binned[at];
+    if (!inside(position, region)) continue;
+    found = true;
+    if (names == nullptr || region.name == NO_NAME) continue;
+    const std::string_view name(names_.data() + name_starts_[region.name],
+                                name_starts_[region.name + 1] - name_starts_[region.name]);
+    // Each name once: the exons of one gene hold a SNP under one name.
+    bool seen = false;
+    for (std::size_t from = 0; from < names->size() && !seen;) {
+      const std::size_t comma = std::min(names->find(',', from), names->size());
+      seen = std::string_view(*names).substr(from, comma - from) == name;
+      from = comma + 1;
     }
+    if (seen) continue;
+    if (!names->empty()) *names += ',';
+    *names += name;
   }
-  return !found_.empty();
+  return found;
 }

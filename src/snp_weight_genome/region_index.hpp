@@ -4,9 +4,12 @@
 //  - Weights alone: each chromosome's regions are sorted and merged, and a
 //    position is looked up from where the last one on that chromosome was
 //    found (forward while the SNPs come sorted), or by binary search.
-//  - With region names: every region stays, in an implicit interval tree
-//    (a sorted array, each node holding the largest end below it, as
-//    cgranges keeps it), which lists every region that holds a position.
+//  - With region names: every region stays, copied into each of the bins
+//    it reaches. The bins are of equal width on each chromosome, about a
+//    region's mean length (and wide enough that there are at most four
+//    per region), so each region lies in three bins on average, and a
+//    position is answered by scanning its one bin, whose regions keep the
+//    file's order: one or two cache misses however the SNPs come.
 // Either way the test is inside(position, region) of region_rule.hpp.
 #pragma once
 
@@ -34,7 +37,7 @@ class region_index {
   void add(std::uint32_t chromosome, std::int64_t start, std::int64_t end, std::uint32_t name);
   // How many regions were added.
   std::uint64_t size() const { return added_; }
-  // Sorts and merges, or builds the trees; once, after the last add().
+  // Sorts and merges, or fills the bins; once, after the last add().
   void finish();
 
   // Whether `position` lies inside a region of `chromosome`. With names,
@@ -43,24 +46,27 @@ class region_index {
   bool lookup(std::uint32_t chromosome, std::int64_t position, std::string* names = nullptr);
 
  private:
-  struct tree_node {
+  struct named_region_at {
     std::int64_t start;
     std::int64_t end;
-    std::int64_t largest_end;  // of the node and every node below it
-    std::uint32_t order;       // in the file
     std::uint32_t name;
   };
   struct chromosome_regions {
     std::vector<genome_region> merged;
-    std::vector<tree_node> tree;
-    int tree_levels = -1;
+    // With names: the regions in file order while they are read; then each
+    // copied into the bins it reaches, bin after bin.
+    std::vector<named_region_at> named;
+    std::vector<named_region_at> binned;
+    std::vector<std::size_t> bin_starts;  // where each bin begins in `binned`, and one past the last
+    std::int64_t origin = 0;              // where the first bin begins
+    std::int64_t width = 1;
     // Where the last lookup stopped: the next SNP usually lies beyond it.
     std::int64_t last_position = 0;
     std::size_t cursor = 0;
   };
 
   bool inside_merged(chromosome_regions& regions, std::int64_t position);
-  void holding(const chromosome_regions& regions, std::int64_t position);
+  static void fill_bins(chromosome_regions& regions);
 
   chromosome_names chromosomes_;
   bool with_names_;
@@ -68,5 +74,4 @@ class region_index {
   std::string names_;                       // every name, one after another
   std::vector<std::uint32_t> name_starts_;  // where each begins, and one past the last
   std::uint64_t added_ = 0;
-  std::vector<const tree_node*> found_;  // lookup()'s scratch
 };

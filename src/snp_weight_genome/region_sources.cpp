@@ -105,10 +105,11 @@ bool read_regions(genome_input& input, const region_options& options, region_ind
       *error = messages::at_line(path, lines.line_number(), what);
       return false;
     };
-    const separator by = (bed || annotation) && line.find('\t') != std::string_view::npos
-                             ? separator::tab
-                             : separator::whitespace;
-    const std::size_t count = split_fields(line, annotation ? separator::tab : by, fields);
+    // BED, GTF and GFF3 are split at tabs; a BED line without one, and a
+    // table, at whitespace.
+    std::size_t count =
+        split_fields(line, bed || annotation ? separator::tab : separator::whitespace, fields);
+    if (bed && count == 1) count = split_fields(line, separator::whitespace, fields);
     std::string_view chromosome, start_text, end_text, name;
     char strand = '.';
     if (annotation) {
@@ -135,12 +136,17 @@ bool read_regions(genome_input& input, const region_options& options, region_ind
     if (bed && lines.line_number() == 1 && parse_integer(start_text, start) == number_status::not_a_number &&
         parse_integer(end_text, end) == number_status::not_a_number)
       continue;
-    std::string problem = integer_problem(start_text, "start", start);
-    if (problem.empty()) problem = integer_problem(end_text, "end", end);
     // BED, GTF and GFF3 allow no negative bound and no end before the start.
-    if (problem.empty() && (bed || annotation))
-      problem = bounds_problem(start, end, start_text, bed ? 0 : 1, format_words);
-    if (!problem.empty()) return refuse(problem);
+    // Sound bounds are the rule: the words for a fault are found only then.
+    const bool bounded = bed || annotation;
+    if (parse_integer(start_text, start) != number_status::stored ||
+        parse_integer(end_text, end) != number_status::stored ||
+        (bounded && (start < (bed ? 0 : 1) || end < start))) {
+      std::string problem = integer_problem(start_text, "start", start);
+      if (problem.empty()) problem = integer_problem(end_text, "end", end);
+      if (problem.empty()) problem = bounds_problem(start, end, start_text, bed ? 0 : 1, format_words);
+      return refuse(problem);
+    }
     if (bed && options.split && count >= 12) {
       // BED12: the blocks, each relative to the start, are the regions.
       std::int64_t blocks = 0;

@@ -234,10 +234,9 @@ bool snp_reader::next_line(genome_snp& snp, std::string_view& match, std::string
     }
     if (!is_comment_line(line, format_ == snp_format::bed)) break;
   }
-  const separator by = format_ == snp_format::bed && line.find('\t') == std::string_view::npos
-                           ? separator::whitespace
-                           : separator_;
-  const std::size_t count = split_fields(line, by, fields_, unquote_);
+  std::size_t count = split_fields(line, separator_, fields_, unquote_);
+  // A BED line without a tab is split at whitespace.
+  if (format_ == snp_format::bed && count == 1) count = split_fields(line, separator::whitespace, fields_);
   if (exact_columns_ ? count != columns_needed_ : count < columns_needed_) {
     *error = at_line(messages::columns(count, format_name(format_), columns_needed_, !exact_columns_));
     return false;
@@ -246,19 +245,24 @@ bool snp_reader::next_line(genome_snp& snp, std::string_view& match, std::string
   snp.name = name_column_ >= 0 && static_cast<std::size_t>(name_column_) < count
                  ? named(fields_[static_cast<std::size_t>(name_column_)])
                  : std::string_view{};
-  std::string problem;
+  // Sound numbers are the rule: the words for a fault are found only then.
   if (format_ == snp_format::bed) {
     std::int64_t end = 0;
-    problem = integer_problem(fields_[1], "start", snp.position);
-    if (problem.empty()) problem = integer_problem(fields_[2], "end", end);
-    if (problem.empty()) problem = bounds_problem(snp.position, end, fields_[1], 0, "BED");
+    if (parse_integer(fields_[1], snp.position) != number_status::stored ||
+        parse_integer(fields_[2], end) != number_status::stored || snp.position < 0 || end < snp.position) {
+      std::string problem = integer_problem(fields_[1], "start", snp.position);
+      if (problem.empty()) problem = integer_problem(fields_[2], "end", end);
+      if (problem.empty()) problem = bounds_problem(snp.position, end, fields_[1], 0, "BED");
+      *error = at_line(problem);
+      return false;
+    }
     ++snp.position;  // 0-based start to 1-based first base
   } else {
-    problem = integer_problem(fields_[static_cast<std::size_t>(position_column_)], "position", snp.position);
-  }
-  if (!problem.empty()) {
-    *error = at_line(problem);
-    return false;
+    const std::string_view position = fields_[static_cast<std::size_t>(position_column_)];
+    if (parse_integer(position, snp.position) != number_status::stored) {
+      *error = at_line(integer_problem(position, "position", snp.position));
+      return false;
+    }
   }
   const bool plink = format_ == snp_format::bim || format_ == snp_format::pvar;
   match = plink ? plink_chromosome(snp.chromosome) : snp.chromosome;

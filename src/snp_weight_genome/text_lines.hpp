@@ -28,19 +28,23 @@ class text_lines {
   const std::string& path() const { return path_; }
 
  private:
-  // Reads more into the buffer. Returns false at the end of the data, or
-  // with a message in `error`.
-  bool fill(std::string* error);
+  // Moves to the next block of data. Returns false at the end of the data,
+  // or with a message in `error`.
+  bool next_block(std::string* error);
   // The checks of the first bytes: a byte order mark, control bytes.
   bool begin(std::string* error);
+  // Counts the line [start, start + length) and gives it without its CR.
+  bool take_line(const char* start, std::size_t length, std::string_view& line);
 
   BGZF* fp_;
   std::string path_;
   std::string format_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;    // the next line starts here
-  std::size_t scanned_ = 0;  // no line end before here
-  std::size_t end_ = 0;      // the bytes read end here
+  // Lines are read in place from htslib's current block of data; a line
+  // that runs on into the next block is gathered in `spanning_`.
+  const char* next_ = nullptr;
+  const char* block_end_ = nullptr;
+  const char* nul_ = nullptr;  // the first NUL byte of the block, if any
+  std::string spanning_;
   bool begun_ = false;
   bool ended_ = false;
   std::int64_t line_number_ = 0;
