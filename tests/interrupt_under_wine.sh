@@ -1,35 +1,72 @@
 #!/usr/bin/env bash
-# Ctrl-C during a run of the Windows build: wine turns SIGINT into the
-# console's Ctrl-C. The run's temporary file must go, and an earlier
-# weight.txt stay as it was (or be the complete result, had the run ended).
+# Ctrl-C during runs of the Windows build: wine turns SIGINT into the
+# console's Ctrl-C, which the tool's handler takes on a thread of its own
+# while the main thread goes on. 200 runs of snp_weight.exe, half of them
+# short enough to be writing or committing by then, and 40 of
+# snp_weight_genome.exe, get it 0 to 20 ms after their temporary appears:
+# none may hang, none may leave a temporary, every exit status is 0 or 3,
+# and weight.txt is the earlier file or the complete result.
 #
-#   interrupt_under_wine.sh WINE TOOL.exe WORK_DIR
+#   interrupt_under_wine.sh WINE TOOL.exe WORK_DIR [GENOME.exe]
 set -uo pipefail
-wine=$1 tool=$2 work=$3
+wine=$1 tool=$2 work=$3 genome=${4:-}
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 awk 'BEGIN { srand(7); for (k = 0; k < 2000; k++) printf "rs%d\t%d\tA\n", k, int(rand() * 250000000) }' \
   >SNP_positions.txt
-awk 'BEGIN { srand(8); for (k = 0; k < 4000000; k++) { s = int(rand() * 250000000); printf "c\tg\tt\t%d\t%d\n", s, s + 99 } }' \
+awk 'BEGIN { srand(8); for (k = 0; k < 400000; k++) { s = int(rand() * 250000000); printf "c\tg\tt\t%d\t%d\n", s, s + 99 } }' \
   >gene_regions.txt
+awk '{ print "chr1\t" $4 "\t" $5 }' gene_regions.txt >regions.bed
+awk '{ print $1 "\tchr1\t" $2 }' SNP_positions.txt >snps.txt
 "$wine" "$tool" && mv weight.txt result.txt || exit 1
+mkdir short && head -n 200 SNP_positions.txt >short/SNP_positions.txt && head -n 2000 gene_regions.txt >short/gene_regions.txt
+(cd short && "$wine" "$tool" && mv weight.txt result.txt) || exit 1
+if [[ -n $genome ]]; then
+  "$wine" "$genome" -o genome_result.txt snps.txt regions.bed || exit 1
+fi
 failures=0
-for ((round = 0; round < 5; round++)); do
+
+interrupt() {  # what result command...
+  local what=$1 result=$2 run status k left
+  shift 2
   printf 'earlier result\n' >weight.txt
-  "$wine" "$tool" 2>/dev/null &
+  "$wine" "$@" 2>/dev/null &
   run=$!
-  temporaries=()
-  for ((k = 0; k < 250 && ${#temporaries[@]} == 0; k++)); do
-    temporaries=(weight.txt.*.tmp)
-    [[ -e ${temporaries[0]} ]] || { temporaries=(); sleep 0.02; }
+  for ((k = 0; k < 100000; k++)); do
+    compgen -G 'weight.txt.*.tmp' >/dev/null && break
+    kill -0 $run 2>/dev/null || break
   done
-  kill -INT $run
+  k=$((RANDOM % 21))
+  ((k > 0)) && sleep "0.0$(printf %02d $k)"
+  kill -INT $run 2>/dev/null
+  # A hang is a failure, not a wait without end.
+  for ((k = 0; k < 600; k++)); do
+    kill -0 $run 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 $run 2>/dev/null; then
+    kill -KILL $run
+    echo "$what: the run did not end"
+    failures=$((failures + 1))
+  fi
   wait $run
   status=$?
+  [[ $status == 0 || $status == 3 ]] || { echo "$what: exit status $status"; failures=$((failures + 1)); }
   left=$(compgen -G 'weight.txt.*.tmp')
-  [[ -z $left ]] || { echo "round $round: exit status $status, temporary left: $left"; failures=$((failures + 1)); }
-  [[ $(cat weight.txt) == "earlier result" ]] || cmp -s weight.txt result.txt ||
-    { echo "round $round: weight.txt is neither the earlier nor the new result"; failures=$((failures + 1)); }
+  [[ -z $left ]] || { echo "$what: temporary left: $left"; failures=$((failures + 1)); }
+  [[ $(cat weight.txt) == "earlier result" ]] || cmp -s weight.txt "$result" ||
+    { echo "$what: weight.txt is neither the earlier nor the new result"; failures=$((failures + 1)); }
   rm -f weight.txt.*.tmp
+}
+
+for ((round = 0; round < 100; round++)); do
+  interrupt "snp_weight, round $round" result.txt "$tool"
+  cd short && interrupt "snp_weight, short run $round" result.txt "$tool" && cd ..
+  cd "$work" || exit 1
 done
-((failures == 0)) && echo "Ctrl-C under wine: no temporary left, weight.txt whole"
+if [[ -n $genome ]]; then
+  for ((round = 0; round < 40; round++)); do
+    interrupt "snp_weight_genome, round $round" genome_result.txt "$genome" snps.txt regions.bed
+  done
+fi
+((failures == 0)) && echo "Ctrl-C under wine: no hang, no temporary left, weight.txt whole"
 exit $((failures > 0))
