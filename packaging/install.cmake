@@ -4,11 +4,13 @@
 include(GNUInstallDirs)
 
 set(example_files example/SNP_positions.txt example/gene_regions.txt)
+set(documents doc/building.md doc/result-file.md doc/speed.md)
 
 if(WIN32)
   # The zip holds the executables, the README and the examples side by side.
   install(TARGETS snp_weight RUNTIME DESTINATION .)
   install(FILES README.md DESTINATION .)
+  install(FILES ${documents} DESTINATION doc)
   install(FILES ${example_files} DESTINATION example)
   if(SNP_WEIGHT_GENOME)
     install(TARGETS snp_weight_genome RUNTIME DESTINATION .)
@@ -27,6 +29,7 @@ else()
   endif()
   install(TARGETS ${commands} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
   install(FILES README.md packaging/copyright DESTINATION "${doc_dir}")
+  install(FILES ${documents} DESTINATION "${doc_dir}/doc")
   install(FILES ${example_files} DESTINATION "${doc_dir}/example")
 
   # Manual pages and changelog, compressed as Debian wants them (gzip -9n:

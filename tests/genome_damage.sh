@@ -9,9 +9,11 @@
 # CRAM, BAM and raw BCF given as text formats, byte order marks, NUL bytes,
 # "- -", an empty region file, a process limit and a small address space.
 #
-#   genome_damage.sh SNP_WEIGHT_GENOME WORK_DIR
+#   genome_damage.sh SNP_WEIGHT_GENOME WORK_DIR [sanitized]
+#
+# "sanitized" skips the small address space, where a sanitizer cannot run.
 set -uo pipefail
-tool=$(realpath "$1") work=$2
+tool=$(realpath "$1") work=$2 sanitized=${3:-}
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -189,9 +191,11 @@ row "a process limit of 2" 0 "" setpriv --reuid=65534 --regid=65534 --clear-grou
   bash -c 'ulimit -u 2; exec "$0" -o - "$1" "$2"' "$tool" snps.vcf regions.bed
 row "a process limit of 2, BGZF" 0 "" setpriv --reuid=65534 --regid=65534 --clear-groups \
   bash -c 'ulimit -u 2; exec "$0" -o - "$1" "$2"' "$tool" bom.vcf.gz regions.bed
-timeout 60 bash -c 'ulimit -v 20000; exec "$0" -o - "$1" "$2"' "$tool" bom.vcf.gz regions.bed >/dev/null 2>err.txt
-status=$?
-[[ $status == 0 || ($status == 1 && $(wc -l <err.txt) == 1) ]] || fail "a 20 MB address space: exit status $status"
+if [[ $sanitized != sanitized ]]; then
+  timeout 60 bash -c 'ulimit -v 20000; exec "$0" -o - "$1" "$2"' "$tool" bom.vcf.gz regions.bed >/dev/null 2>err.txt
+  status=$?
+  [[ $status == 0 || ($status == 1 && $(wc -l <err.txt) == 1) ]] || fail "a 20 MB address space: exit status $status"
+fi
 
 if ((failures)); then
   echo "$failures failed"
