@@ -345,7 +345,9 @@ if command -v strace >/dev/null; then
     for action in swap create move remove; do
       fresh "slowed_${call}_$action"
       [[ $action == create ]] && rm weight.txt
-      strace -f -qq -o /dev/null -e trace="$call" -e inject="$call":delay_enter=500000 "$tool" 2>err.txt &
+      # LeakSanitizer cannot run under ptrace.
+      ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 \
+        strace -f -qq -o /dev/null -e trace="$call" -e inject="$call":delay_enter=500000 "$tool" 2>err.txt &
       run=$!
       wait_for_temporary $run
       sleep 0.1
