@@ -183,6 +183,18 @@ row "BOM in a GTF" 0 "" "$tool" -o out.txt snps.vcf bom.gtf
 "$tool" -o gtf.txt snps.vcf genes.gtf 2>/dev/null && cmp -s out.txt gtf.txt || fail "BOM in a GTF: other weights"
 row "NUL in a VCF record" 1 "^nul.vcf:7: line holds a NUL byte$" "$tool" -o out.txt nul.vcf regions.bed
 row "- for both inputs" 2 "one input only" "$tool" -o out.txt - -
+printf 'chrom\tstart\tend\n' | cat - regions.bed >headed.bed
+row "a BED header line" 0 "" "$tool" -o out.txt snps.vcf headed.bed && cmp -s out.txt whole.txt || fail "a BED header line: other weights"
+printf 'chrom\tstart\tend\tname\n' | cat - snps_bed.bed >headed_snps.bed
+"$tool" -o bed.txt snps_bed.bed regions.bed 2>/dev/null
+row "a BED header line above SNPs" 0 "" "$tool" -o out.txt headed_snps.bed regions.bed && cmp -s out.txt bed.txt ||
+  fail "a BED header line above SNPs: other weights"
+awk '/^#/ || $1 == 3' snps.vcf | sed 's/^3\t/chrY\t/' >chr_y.vcf
+row "SNPs on one chromosome the regions lack" 0 "^regions.bed: no region on chromosome chrY \\(4000 SNPs\\); they get 0.4$" \
+  "$tool" -o out.txt chr_y.vcf regions.bed
+row "a header line for the weights" 0 "" "$tool" --header --columns --names -o out.txt snps.vcf regions.bed
+[[ $(head -n 1 out.txt) == $'name\tchromosome\tposition\tweight\tregions' && $(wc -l <out.txt) == 12001 ]] ||
+  fail "a header line for the weights: $(head -n 1 out.txt)"
 for empty in empty.bed comments_only.bed /dev/null; do
   row "$empty as regions" 0 "^$empty: no regions; every SNP gets 0.4$" "$tool" -o out.txt --regions-format bed snps.vcf $empty
 done

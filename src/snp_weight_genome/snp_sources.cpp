@@ -248,6 +248,10 @@ bool snp_reader::next_line(genome_snp& snp, std::string_view& match, std::string
   // Sound numbers are the rule: the words for a fault are found only then.
   if (format_ == snp_format::bed) {
     std::int64_t end = 0;
+    // A first line may name the columns: "chrom start end".
+    if (lines_->line_number() == 1 && parse_integer(fields_[1], end) == number_status::not_a_number &&
+        parse_integer(fields_[2], end) == number_status::not_a_number)
+      return next_line(snp, match, error);
     if (parse_integer(fields_[1], snp.position) != number_status::stored ||
         parse_integer(fields_[2], end) != number_status::stored || snp.position < 0 || end < snp.position) {
       std::string problem = integer_problem(fields_[1], "start", snp.position);

@@ -8,7 +8,8 @@
 //    the columns its "#CHROM" header line names (CHROM, POS, ID), or a
 //    .bim's without one. PLINK's codes 23 to 26 match X, Y, XY and MT.
 //  - BED: the position is start + 1, the SNP's first base; the name is
-//    column 4.
+//    column 4. A first line whose start and end are no numbers names the
+//    columns.
 //  - a table: name, chromosome and position, one SNP a line, split at
 //    tabs, commas or runs of spaces and with double quotes stripped; or
 //    the columns a header line names (PLINK's SNP/CHR/BP, REGENIE's
