@@ -3,6 +3,7 @@
 // run either succeeds with one weight line per SNP, or fails with one line
 // naming a file and leaves the weight file of the previous input as it was.
 // Either way no temporary file is left.
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "cleanup.hpp"
 #include "records.hpp"
 #include "run.hpp"
 
@@ -47,10 +49,25 @@ struct temporary_directory {
   std::filesystem::path path;
 };
 
+// The run's cleanup handlers would take over the signals libFuzzer uses
+// itself (SIGALRM for its timeouts, SIGUSR1 and SIGUSR2, SIGINT): they are
+// installed once here, and libFuzzer's own put back at once, so that no run
+// installs them again.
+void keep_the_fuzzers_signals() {
+  constexpr int taken[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
+                           SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGXFSZ};
+  struct sigaction saved[std::size(taken)];
+  for (std::size_t i = 0; i < std::size(taken); ++i) sigaction(taken[i], nullptr, &saved[i]);
+  cleanup::install();
+  for (std::size_t i = 0; i < std::size(taken); ++i) sigaction(taken[i], &saved[i], nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static temporary_directory directory;
+  static const bool signals_kept = (keep_the_fuzzers_signals(), true);
+  (void)signals_kept;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::size_t split = bytes.find("|||");
   write_file(SNP_FILE_NAME, bytes.substr(0, split));
