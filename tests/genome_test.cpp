@@ -194,4 +194,20 @@ TEST(RegionIndexTest, MatchesTheLiteralLoop) {
   }
 }
 
+// Bounds at the ends of what a position may be (2^62 either way) are held
+// and found without overflow, with and without names.
+TEST(RegionIndexTest, TheWidestBounds) {
+  constexpr std::int64_t most = std::int64_t{1} << 62;
+  for (bool with_names : {false, true}) {
+    region_index index(false, with_names);
+    const auto c = index.chromosomes().add("1");
+    index.add(c, -most, most, with_names ? index.add_name("all") : NO_NAME);
+    index.add(c, most, most, with_names ? index.add_name("top") : NO_NAME);
+    index.finish();
+    std::string names;
+    for (std::int64_t p : {-most, std::int64_t{0}, most}) EXPECT_TRUE(index.lookup(c, p, &names)) << p;
+    EXPECT_EQ(names, with_names ? "all,top" : "");
+  }
+}
+
 }  // namespace

@@ -49,18 +49,25 @@ void merge(std::vector<genome_region>& regions) {
 void region_index::fill_bins(chromosome_regions& regions) {
   auto& named = regions.named;
   if (named.empty()) return;
+  // Bounds reach 2^62 either way: spans are taken as unsigned, lengths
+  // summed as floating point.
+  const auto span = [](std::int64_t from, std::int64_t to) {
+    return static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from);
+  };
   std::int64_t first = named.front().start, last = named.front().end;
-  std::int64_t total = 0;
+  double total = 0;
   for (const auto& region : named) {
     first = std::min(first, region.start);
     last = std::max(last, region.end);
-    total += region.end - region.start + 1;
+    total += static_cast<double>(span(region.start, region.end)) + 1;
   }
-  const auto count = static_cast<std::int64_t>(named.size());
+  const auto count = static_cast<double>(named.size());
+  const double width =
+      std::max({1.0, total / count, static_cast<double>(span(first, last)) / (4 * count) + 1});
   regions.origin = first;
-  regions.width = std::max({std::int64_t{1}, total / count, (last - first) / (4 * count) + 1});
-  const auto bin_of = [&regions](std::int64_t position) {
-    return static_cast<std::size_t>((position - regions.origin) / regions.width);
+  regions.width = static_cast<std::uint64_t>(std::min(width, 0x1p62));
+  const auto bin_of = [&regions, span](std::int64_t position) {
+    return static_cast<std::size_t>(span(regions.origin, position) / regions.width);
   };
   // Count, then place: each bin's regions stay in file order.
   regions.bin_starts.assign(bin_of(last) + 2, 0);
@@ -115,7 +122,8 @@ bool region_index::lookup(std::uint32_t chromosome, std::int64_t position, std::
   chromosome_regions& regions = by_chromosome_[chromosome];
   if (!with_names_) return inside_merged(regions, position);
   if (regions.binned.empty() || position < regions.origin) return false;
-  const auto bin = static_cast<std::size_t>((position - regions.origin) / regions.width);
+  const auto bin = static_cast<std::size_t>(
+      (static_cast<std::uint64_t>(position) - static_cast<std::uint64_t>(regions.origin)) / regions.width);
   if (bin + 1 >= regions.bin_starts.size()) return false;
   bool found = false;
   for (std::size_t at = regions.bin_starts[bin]; at < regions.bin_starts[bin + 1]; ++at) {

@@ -59,7 +59,7 @@ class region_index {
     std::vector<named_region_at> binned;
     std::vector<std::size_t> bin_starts;  // where each bin begins in `binned`, and one past the last
     std::int64_t origin = 0;              // where the first bin begins
-    std::int64_t width = 1;
+    std::uint64_t width = 1;
     // Where the last lookup stopped: the next SNP usually lies beyond it.
     std::int64_t last_position = 0;
     std::size_t cursor = 0;
