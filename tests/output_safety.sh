@@ -23,6 +23,8 @@ genome=$4
 sanitized=${5:-}
 failures=0
 ulimit -c 0  # SIGQUIT would dump core
+# Two runs on one machine (two build trees) would undo each other's sysctl.
+if exec 9>>/run/lock/snp_weight_output_safety.lock 2>/dev/null; then flock -w 600 9; fi
 ulimit -f 1048576  # a run that wrote without end would fill the disk
 mkdir -p "$work" && chmod 755 "$work"
 cp "$tool" "$work/tool" && chmod 755 "$work/tool"
