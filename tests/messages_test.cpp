@@ -32,7 +32,7 @@ std::vector<std::string> manual_diagnostics(const std::string& page) {
 }
 
 // One example of every message snp_weight prints, in the order in which its
-// README section and manual page list them.
+// manual page lists them.
 std::vector<std::string> snp_weight_examples() {
   using namespace messages;
   const auto failure = [](file_step step, int code) {
