@@ -124,4 +124,8 @@ void remove_now(int directory, const char* entry);
 // The command line in UTF-8, whatever the console's code page.
 std::vector<std::string> arguments(int argc, char** argv);
 
+// Lets freed memory be reused by the process rather than handed back at
+// once, for a run that grows large arrays by doubling.
+void keep_freed_memory();
+
 }  // namespace os

@@ -15,6 +15,9 @@
 #ifdef __linux__
 #include <sys/xattr.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace os {
 
@@ -400,5 +403,17 @@ void on_ending_signals(void (*cleanup)()) {
 void remove_now(int directory, const char* entry) { unlinkat(directory, entry, 0); }
 
 std::vector<std::string> arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void keep_freed_memory() {
+#ifdef __GLIBC__
+  // glibc maps every block above a threshold on its own and unmaps it when
+  // it is freed, so each doubling of an array of regions faulted in all its
+  // pages afresh: two fifths of the time it took to read a million regions.
+  // From the heap, freed blocks are reused.
+  constexpr int keep = 64 << 20;
+  mallopt(M_MMAP_THRESHOLD, keep);
+  mallopt(M_TRIM_THRESHOLD, keep);
+#endif
+}
 
 }  // namespace os

@@ -275,4 +275,7 @@ std::vector<std::string> arguments(int argc, char** argv) {
   return out;
 }
 
+// The process heap offers no such setting.
+void keep_freed_memory() {}
+
 }  // namespace os

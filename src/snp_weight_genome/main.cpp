@@ -47,6 +47,7 @@ bool parse_weights(const std::string& text, double& inside, double& outside) {
 int main(int argc, char** argv) {
   // Before anything can allocate.
   cleanup::end_on_out_of_memory(program, messages::OUT_OF_MEMORY, GENOME_REFUSED);
+  os::keep_freed_memory();
   hts_set_log_level(HTS_LOG_OFF);  // every message is the tool's own
 
   genome_options options;
