@@ -530,30 +530,41 @@ for ((round = 0; round < 20; round++)); do
   expect_no_temporary "overlap $round"
 done
 
-# timeout(1) sends SIGTERM to the run, then to its process group: 100 runs
-# of each command on an endless input leave no temporary and keep the
-# earlier file.
+# timeout(1), when the time is up, sends SIGTERM to the run and then to its
+# process group: 100 runs of each command on an endless input, ended so at a
+# random moment, leave no temporary and keep the earlier file.
+terminate_twice() {  # pid: a background run, the leader of its own group
+  sleep "0.0$((RANDOM % 10))"
+  kill -TERM "$1" 2>/dev/null
+  kill -TERM -- "-$1" 2>/dev/null
+  wait "$1"
+}
 fresh timeout_twice
 rm gene_regions.txt && mkfifo gene_regions.txt endless.bed
 printf 'chr1\t0\t5\n' >regions.bed
+set -m  # each background run leads its own process group, as under timeout(1)
 for ((round = 0; round < 100; round++)); do
   yes 'c g t 1 2' >gene_regions.txt 2>/dev/null &
-  timeout 0.1 "$tool" 2>/dev/null
+  writer=$!
+  "$tool" 2>/dev/null &
+  terminate_twice $!
   status=$?
-  kill $! 2>/dev/null
-  wait $! 2>/dev/null
-  [[ $status == 124 || $status == 1 ]] || fail "timeout, round $round: exit status $status"
-  expect_earlier_kept "timeout, round $round"
+  kill $writer 2>/dev/null
+  wait $writer 2>/dev/null
+  [[ $status == 143 || $status == 1 ]] || fail "SIGTERM twice, round $round: exit status $status"
+  expect_earlier_kept "SIGTERM twice, round $round"
   [[ $genome == - ]] && continue
   yes $'chr1\t1\t2\trs' >endless.bed 2>/dev/null &
-  timeout 0.1 "$genome" endless.bed regions.bed 2>/dev/null
+  writer=$!
+  "$genome" endless.bed regions.bed 2>/dev/null &
+  terminate_twice $!
   status=$?
-  kill $! 2>/dev/null
-  wait $! 2>/dev/null
-  [[ $status == 124 ]] || fail "timeout, snp_weight_genome, round $round: exit status $status"
-  expect_earlier_kept "timeout, snp_weight_genome, round $round"
+  kill $writer 2>/dev/null
+  wait $writer 2>/dev/null
+  [[ $status == 143 ]] || fail "SIGTERM twice, snp_weight_genome, round $round: exit status $status"
+  expect_earlier_kept "SIGTERM twice, snp_weight_genome, round $round"
 done
-
+set +m
 
 # snp_weight_genome streams its result: written in place (a file with a
 # second name), a run refused part way leaves the file as it was, and one
