@@ -27,6 +27,14 @@ std::string_view without_quotes(std::string_view field) {
   return field;
 }
 
+std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
+                           std::int64_t lowest, std::string_view format) {
+  if (start < 0) return messages::negative("start", start_text);
+  if (start < lowest) return messages::starts_at_one(format);
+  if (end < start) return messages::end_before_start(start, end);
+  return {};
+}
+
 }  // namespace
 
 std::size_t split_fields(std::string_view line, separator by, std::span<std::string_view> fields,
@@ -127,12 +135,22 @@ std::string integer_problem(std::string_view text, const char* what, std::int64_
   return {};
 }
 
-std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
-                           std::int64_t lowest, std::string_view format) {
-  if (start < 0) return messages::negative("start", start_text);
-  if (start < lowest) return messages::starts_at_one(format);
-  if (end < start) return messages::end_before_start(start, end);
-  return {};
+bool read_bounds(std::string_view start_text, std::string_view end_text, std::optional<std::int64_t> lowest,
+                 std::string_view format, std::int64_t& start, std::int64_t& end, std::string& problem) {
+  if (parse_integer(start_text, start) == number_status::stored &&
+      parse_integer(end_text, end) == number_status::stored && (!lowest || (start >= *lowest && end >= start)))
+    return true;
+  // Sound bounds are the rule: the words for a fault are found only now.
+  problem = integer_problem(start_text, "start", start);
+  if (problem.empty()) problem = integer_problem(end_text, "end", end);
+  if (problem.empty()) problem = bounds_problem(start, end, start_text, *lowest, format);
+  return false;
+}
+
+bool names_columns(std::string_view start_text, std::string_view end_text) {
+  std::int64_t ignored = 0;
+  return parse_integer(start_text, ignored) == number_status::not_a_number &&
+         parse_integer(end_text, ignored) == number_status::not_a_number;
 }
 
 bool parse_length(std::string_view text, std::int64_t& bases) {

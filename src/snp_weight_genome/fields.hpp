@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,11 +39,16 @@ number_status parse_integer(std::string_view text, std::int64_t& value);
 // why the field is refused, for messages::at_line().
 std::string integer_problem(std::string_view text, const char* what, std::int64_t& value);
 
-// The bounds of BED, GTF and GFF3, which hold no start below `lowest` and
-// no end before the start: "" when they are sound, or why not. `start_text`
-// is the start as written, `format` the format's name.
-std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
-                           std::int64_t lowest, std::string_view format);
+// An interval's start and end. Those of a format (BED, GTF, GFF3: `lowest`
+// given, 0 or 1) hold no start below `lowest` and no end before the start;
+// a table's are taken as they are. False, with why in `problem` (worded for
+// messages::at_line(), `format` the format's name), when they are unsound.
+bool read_bounds(std::string_view start_text, std::string_view end_text, std::optional<std::int64_t> lowest,
+                 std::string_view format, std::int64_t& start, std::int64_t& end, std::string& problem);
+
+// Whether a BED line's start and end are both no numbers: a first line that
+// names the columns ("chrom start end").
+bool names_columns(std::string_view start_text, std::string_view end_text);
 
 // A length in bases: "50000", "35k", "1M" or "1.5k" (k = 1,000, M =
 // 1,000,000), not negative, at most 2^40. False when it is none.

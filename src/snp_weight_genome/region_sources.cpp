@@ -131,22 +131,12 @@ bool read_regions(genome_input& input, const region_options& options, region_ind
       if (bed && count >= 4) name = fields[3];
       if (bed && count >= 6 && fields[5].size() == 1) strand = fields[5][0];
     }
+    if (bed && lines.line_number() == 1 && names_columns(start_text, end_text)) continue;
     std::int64_t start = 0, end = 0;
-    // A BED file's first line may name its columns: "chrom start end".
-    if (bed && lines.line_number() == 1 && parse_integer(start_text, start) == number_status::not_a_number &&
-        parse_integer(end_text, end) == number_status::not_a_number)
-      continue;
-    // BED, GTF and GFF3 allow no negative bound and no end before the start.
-    // Sound bounds are the rule: the words for a fault are found only then.
-    const bool bounded = bed || annotation;
-    if (parse_integer(start_text, start) != number_status::stored ||
-        parse_integer(end_text, end) != number_status::stored ||
-        (bounded && (start < (bed ? 0 : 1) || end < start))) {
-      std::string problem = integer_problem(start_text, "start", start);
-      if (problem.empty()) problem = integer_problem(end_text, "end", end);
-      if (problem.empty()) problem = bounds_problem(start, end, start_text, bed ? 0 : 1, format_words);
-      return refuse(problem);
-    }
+    std::string problem;
+    std::optional<std::int64_t> lowest;  // a table's bounds are taken as they are
+    if (bed || annotation) lowest = bed ? 0 : 1;
+    if (!read_bounds(start_text, end_text, lowest, format_words, start, end, problem)) return refuse(problem);
     if (bed && options.split && count >= 12) {
       // BED12: the blocks, each relative to the start, are the regions.
       std::int64_t blocks = 0;

@@ -245,23 +245,17 @@ bool snp_reader::next_line(genome_snp& snp, std::string_view& match, std::string
   snp.name = name_column_ >= 0 && static_cast<std::size_t>(name_column_) < count
                  ? named(fields_[static_cast<std::size_t>(name_column_)])
                  : std::string_view{};
-  // Sound numbers are the rule: the words for a fault are found only then.
   if (format_ == snp_format::bed) {
+    if (lines_->line_number() == 1 && names_columns(fields_[1], fields_[2])) return next_line(snp, match, error);
     std::int64_t end = 0;
-    // A first line may name the columns: "chrom start end".
-    if (lines_->line_number() == 1 && parse_integer(fields_[1], end) == number_status::not_a_number &&
-        parse_integer(fields_[2], end) == number_status::not_a_number)
-      return next_line(snp, match, error);
-    if (parse_integer(fields_[1], snp.position) != number_status::stored ||
-        parse_integer(fields_[2], end) != number_status::stored || snp.position < 0 || end < snp.position) {
-      std::string problem = integer_problem(fields_[1], "start", snp.position);
-      if (problem.empty()) problem = integer_problem(fields_[2], "end", end);
-      if (problem.empty()) problem = bounds_problem(snp.position, end, fields_[1], 0, "BED");
+    std::string problem;
+    if (!read_bounds(fields_[1], fields_[2], 0, "BED", snp.position, end, problem)) {
       *error = at_line(problem);
       return false;
     }
     ++snp.position;  // 0-based start to 1-based first base
   } else {
+    // Sound numbers are the rule: the words for a fault are found only then.
     const std::string_view position = fields_[static_cast<std::size_t>(position_column_)];
     if (parse_integer(position, snp.position) != number_status::stored) {
       *error = at_line(integer_problem(position, "position", snp.position));
