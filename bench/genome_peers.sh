@@ -47,6 +47,10 @@ medians() {  # the medians of a hyperfine export
   grep -oE '"(command|median)": *("[^"]*"|[0-9.]+)' "$1" | paste - - |
     sed -E 's/"command": *"([^"]*)".*"median": *([0-9.]+)/  \2 s  \1/'
 }
+side_by_side() {  # json command...: five timed runs each, and their medians
+  hyperfine --warmup 1 --runs 5 --export-json "$1" "${@:2}" >/dev/null 2>&1
+  medians "$1"
+}
 peak() {  # what command...
   local what=$1
   shift
@@ -64,11 +68,9 @@ paste ours.txt bedtools.txt bedmap.txt | awk '{ w = $7 > 0 ? "0.800000" : "0.400
   END { printf "  weights that differ from bedtools or bedmap: %d of %d\n", bad, NR }'
 
 echo "== 10,000,000 unsorted SNPs, 1,000,000 regions"
-commands=("$genome -o ours10m.txt snps10m.bed regions1m.bed"
-          "$genome -o ours10m_names.txt --names --flank 5000 snps10m.bed regions1m.bed")
-[[ -n $before ]] && commands+=("$before -o before10m.txt snps10m.bed regions1m.bed")
-hyperfine --warmup 1 --runs 5 --export-json ten.json "${commands[@]}" >/dev/null 2>&1
-medians ten.json
+side_by_side ten.json "$genome -o ours10m.txt snps10m.bed regions1m.bed" \
+  "$genome -o ours10m_names.txt --names --flank 5000 snps10m.bed regions1m.bed" \
+  ${before:+"$before -o before10m.txt snps10m.bed regions1m.bed"}
 [[ -z $before ]] || cmp -s ours10m.txt before10m.txt && echo "  the same weights as BEFORE" || echo "  NOT the same weights as BEFORE"
 peak "from the file" "$genome" -o ours10m.txt snps10m.bed regions1m.bed
 peak "stdin to stdout" sh -c "cat snps10m.bed | $genome --snps-format bed -o - - regions1m.bed"
@@ -76,11 +78,9 @@ peak "with --names --flank 5000" "$genome" -o ours10m_names.txt --names --flank 
 [[ -z $before ]] || peak "BEFORE, from the file" "$before" -o before10m.txt snps10m.bed regions1m.bed
 
 echo "== 200,000 variants x 2,504 samples, BGZF VCF"
-commands=("$genome -o wide.txt wide.vcf.gz regions1m_numbered.bed"
-          "bcftools query -f '%CHROM\t%POS\t%ID\n' wide.vcf.gz > query.txt")
-[[ -n $before ]] && commands+=("$before -o wide_before.txt wide.vcf.gz regions1m_numbered.bed")
-hyperfine --warmup 1 --runs 5 --export-json wide.json "${commands[@]}" >/dev/null 2>&1
-medians wide.json
+side_by_side wide.json "$genome -o wide.txt wide.vcf.gz regions1m_numbered.bed" \
+  "bcftools query -f '%CHROM\t%POS\t%ID\n' wide.vcf.gz > query.txt" \
+  ${before:+"$before -o wide_before.txt wide.vcf.gz regions1m_numbered.bed"}
 
 echo "== 100,000,000 SNPs made on the fly, piped in, against 1,000,000 regions"
 peak "100M SNPs through a pipe" sh -c "awk 'BEGIN { srand(5); for (k = 0; k < 100000000; k++) {
