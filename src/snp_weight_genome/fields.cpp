@@ -138,7 +138,8 @@ std::string integer_problem(std::string_view text, const char* what, std::int64_
 bool read_bounds(std::string_view start_text, std::string_view end_text, std::optional<std::int64_t> lowest,
                  std::string_view format, std::int64_t& start, std::int64_t& end, std::string& problem) {
   if (parse_integer(start_text, start) == number_status::stored &&
-      parse_integer(end_text, end) == number_status::stored && (!lowest || (start >= *lowest && end >= start)))
+      parse_integer(end_text, end) == number_status::stored &&
+      (!lowest || (start >= *lowest && end >= start)))
     return true;
   // Sound bounds are the rule: the words for a fault are found only now.
   problem = integer_problem(start_text, "start", start);

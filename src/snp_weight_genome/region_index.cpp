@@ -46,6 +46,12 @@ void merge(std::vector<genome_region>& regions) {
 
 }  // namespace
 
+std::size_t region_index::bin_of(const chromosome_regions& regions, std::int64_t position) {
+  // Bounds reach 2^62 either way: the distance is taken as unsigned.
+  return static_cast<std::size_t>(
+      (static_cast<std::uint64_t>(position) - static_cast<std::uint64_t>(regions.origin)) / regions.width);
+}
+
 void region_index::fill_bins(chromosome_regions& regions) {
   auto& named = regions.named;
   if (named.empty()) return;
@@ -66,19 +72,17 @@ void region_index::fill_bins(chromosome_regions& regions) {
       std::max({1.0, total / count, static_cast<double>(span(first, last)) / (4 * count) + 1});
   regions.origin = first;
   regions.width = static_cast<std::uint64_t>(std::min(width, 0x1p62));
-  const auto bin_of = [&regions, span](std::int64_t position) {
-    return static_cast<std::size_t>(span(regions.origin, position) / regions.width);
-  };
   // Count, then place: each bin's regions stay in file order.
-  regions.bin_starts.assign(bin_of(last) + 2, 0);
+  regions.bin_starts.assign(bin_of(regions, last) + 2, 0);
   for (const auto& region : named)
-    for (std::size_t b = bin_of(region.start); b <= bin_of(region.end); ++b) ++regions.bin_starts[b + 1];
+    for (std::size_t b = bin_of(regions, region.start); b <= bin_of(regions, region.end); ++b)
+      ++regions.bin_starts[b + 1];
   for (std::size_t b = 1; b < regions.bin_starts.size(); ++b)
     regions.bin_starts[b] += regions.bin_starts[b - 1];
   regions.binned.resize(regions.bin_starts.back());
   std::vector<std::size_t> next(regions.bin_starts.begin(), regions.bin_starts.end() - 1);
   for (const auto& region : named)
-    for (std::size_t b = bin_of(region.start); b <= bin_of(region.end); ++b)
+    for (std::size_t b = bin_of(regions, region.start); b <= bin_of(regions, region.end); ++b)
       regions.binned[next[b]++] = region;
   named = {};
 }
@@ -122,8 +126,7 @@ bool region_index::lookup(std::uint32_t chromosome, std::int64_t position, std::
   chromosome_regions& regions = by_chromosome_[chromosome];
   if (!with_names_) return inside_merged(regions, position);
   if (regions.binned.empty() || position < regions.origin) return false;
-  const auto bin = static_cast<std::size_t>(
-      (static_cast<std::uint64_t>(position) - static_cast<std::uint64_t>(regions.origin)) / regions.width);
+  const std::size_t bin = bin_of(regions, position);
   if (bin + 1 >= regions.bin_starts.size()) return false;
   bool found = false;
   for (std::size_t at = regions.bin_starts[bin]; at < regions.bin_starts[bin + 1]; ++at) {

@@ -67,6 +67,8 @@ class region_index {
 
   bool inside_merged(chromosome_regions& regions, std::int64_t position);
   static void fill_bins(chromosome_regions& regions);
+  // The bin of a position at or after the chromosome's first bin.
+  static std::size_t bin_of(const chromosome_regions& regions, std::int64_t position);
 
   chromosome_names chromosomes_;
   bool with_names_;

@@ -246,7 +246,8 @@ bool snp_reader::next_line(genome_snp& snp, std::string_view& match, std::string
                  ? named(fields_[static_cast<std::size_t>(name_column_)])
                  : std::string_view{};
   if (format_ == snp_format::bed) {
-    if (lines_->line_number() == 1 && names_columns(fields_[1], fields_[2])) return next_line(snp, match, error);
+    if (lines_->line_number() == 1 && names_columns(fields_[1], fields_[2]))
+      return next_line(snp, match, error);
     std::int64_t end = 0;
     std::string problem;
     if (!read_bounds(fields_[1], fields_[2], 0, "BED", snp.position, end, problem)) {

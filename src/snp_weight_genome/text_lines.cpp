@@ -59,14 +59,21 @@ bool text_lines::begin(std::string* error) {
   return true;
 }
 
-bool text_lines::take_line(const char* start, std::size_t length, std::string_view& line) {
+std::string_view text_lines::take_line(const char* start, std::size_t length) {
   ++line_number_;
   if (length > 0 && start[length - 1] == '\r') --length;
-  line = std::string_view(start, length);
-  return true;
+  return {start, length};
 }
 
 bool text_lines::next(std::string_view& line, std::string* error) {
+  const auto refuse = [&](const std::string& what) {
+    *error = messages::at_line(path_, line_number_ + 1, what);
+    return false;
+  };
+  // Whether the block's first NUL byte lies in [from, to).
+  const auto nul_in = [this](const char* from, const char* to) {
+    return nul_ != nullptr && nul_ >= from && nul_ < to;
+  };
   spanning_.clear();
   for (;;) {
     const char* end = next_ == nullptr ? nullptr
@@ -75,26 +82,20 @@ bool text_lines::next(std::string_view& line, std::string* error) {
     if (end != nullptr) {
       const char* start = next_;
       next_ = end + 1;
-      if (nul_ != nullptr && nul_ < end && nul_ >= start) {
-        *error = messages::at_line(path_, line_number_ + 1, messages::holds_nul("line"));
-        return false;
+      if (nul_in(start, end)) return refuse(messages::holds_nul("line"));
+      if (spanning_.empty()) {
+        line = take_line(start, static_cast<std::size_t>(end - start));
+        return true;
       }
-      if (spanning_.empty()) return take_line(start, static_cast<std::size_t>(end - start), line);
       spanning_.append(start, end);
       break;
     }
     // The line runs on past this block.
     if (next_ != nullptr) {
-      if (nul_ != nullptr && nul_ >= next_) {
-        *error = messages::at_line(path_, line_number_ + 1, messages::holds_nul("line"));
-        return false;
-      }
+      if (nul_in(next_, block_end_)) return refuse(messages::holds_nul("line"));
       spanning_.append(next_, block_end_);
       next_ = block_end_;
-      if (spanning_.size() > MAX_LINE_LENGTH) {
-        *error = messages::at_line(path_, line_number_ + 1, messages::line_too_long(MAX_LINE_LENGTH));
-        return false;
-      }
+      if (spanning_.size() > MAX_LINE_LENGTH) return refuse(messages::line_too_long(MAX_LINE_LENGTH));
     }
     if (!next_block(error)) {
       // The end of the data: a last line without its line end, or none.
@@ -102,5 +103,6 @@ bool text_lines::next(std::string_view& line, std::string* error) {
       break;
     }
   }
-  return take_line(spanning_.data(), spanning_.size(), line);
+  line = take_line(spanning_.data(), spanning_.size());
+  return true;
 }

@@ -34,7 +34,7 @@ class text_lines {
   // The checks of the first bytes: a byte order mark, control bytes.
   bool begin(std::string* error);
   // Counts the line [start, start + length) and gives it without its CR.
-  bool take_line(const char* start, std::size_t length, std::string_view& line);
+  std::string_view take_line(const char* start, std::size_t length);
 
   BGZF* fp_;
   std::string path_;
