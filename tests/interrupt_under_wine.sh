@@ -60,7 +60,8 @@ interrupt() {  # what result command...
 
 for ((round = 0; round < 100; round++)); do
   interrupt "snp_weight, round $round" result.txt "$tool"
-  cd short && interrupt "snp_weight, short run $round" result.txt "$tool" && cd ..
+  cd short || exit 1
+  interrupt "snp_weight, short run $round" result.txt "$tool"
   cd "$work" || exit 1
 done
 if [[ -n $genome ]]; then

@@ -51,15 +51,13 @@ struct temporary_directory {
 
 // The run's cleanup handlers would take over the signals libFuzzer uses
 // itself (SIGALRM for its timeouts, SIGUSR1 and SIGUSR2, SIGINT): they are
-// installed once here, and libFuzzer's own put back at once, so that no run
-// installs them again.
+// installed once here, and every signal's action as libFuzzer left it is
+// put back at once, so that no run installs them again.
 void keep_the_fuzzers_signals() {
-  constexpr int taken[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
-                           SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGXFSZ};
-  struct sigaction saved[std::size(taken)];
-  for (std::size_t i = 0; i < std::size(taken); ++i) sigaction(taken[i], nullptr, &saved[i]);
+  struct sigaction saved[NSIG];
+  for (int s = 1; s < NSIG; ++s) sigaction(s, nullptr, &saved[s]);
   cleanup::install();
-  for (std::size_t i = 0; i < std::size(taken); ++i) sigaction(taken[i], &saved[i], nullptr);
+  for (int s = 1; s < NSIG; ++s) sigaction(s, &saved[s], nullptr);  // SIGKILL and SIGSTOP refuse: no matter
 }
 
 }  // namespace
