@@ -532,37 +532,33 @@ done
 
 # timeout(1), when the time is up, sends SIGTERM to the run and then to its
 # process group: 100 runs of each command on an endless input, ended so at a
-# random moment, leave no temporary and keep the earlier file.
-terminate_twice() {  # pid: a background run, the leader of its own group
-  sleep "0.0$((RANDOM % 10))"
-  kill -TERM "$1" 2>/dev/null
-  kill -TERM -- "-$1" 2>/dev/null
-  wait "$1"
+# random moment once their temporary is made, leave no temporary and keep
+# the earlier file.
+sigterm_twice() {  # what allowed_statuses fifo line command...: the run reads `line` from `fifo` without end
+  local what=$1 allowed=$2 fifo=$3 line=$4 writer run status
+  shift 4
+  yes "$line" >"$fifo" 2>/dev/null &
+  writer=$!
+  "$@" 2>/dev/null &
+  run=$!
+  wait_for_temporary $run
+  sleep "0.00$((RANDOM % 10))"
+  kill -TERM -- $run -$run 2>/dev/null  # one call: the two signals as close as timeout(1) sends them
+  wait $run
+  status=$?
+  kill $writer 2>/dev/null
+  wait $writer 2>/dev/null
+  [[ " $allowed " == *" $status "* ]] || fail "$what: exit status $status"
+  expect_earlier_kept "$what"
 }
 fresh timeout_twice
 rm gene_regions.txt && mkfifo gene_regions.txt endless.bed
 printf 'chr1\t0\t5\n' >regions.bed
 set -m  # each background run leads its own process group, as under timeout(1)
 for ((round = 0; round < 100; round++)); do
-  yes 'c g t 1 2' >gene_regions.txt 2>/dev/null &
-  writer=$!
-  "$tool" 2>/dev/null &
-  terminate_twice $!
-  status=$?
-  kill $writer 2>/dev/null
-  wait $writer 2>/dev/null
-  [[ $status == 143 || $status == 1 ]] || fail "SIGTERM twice, round $round: exit status $status"
-  expect_earlier_kept "SIGTERM twice, round $round"
-  [[ $genome == - ]] && continue
-  yes $'chr1\t1\t2\trs' >endless.bed 2>/dev/null &
-  writer=$!
-  "$genome" endless.bed regions.bed 2>/dev/null &
-  terminate_twice $!
-  status=$?
-  kill $writer 2>/dev/null
-  wait $writer 2>/dev/null
-  [[ $status == 143 ]] || fail "SIGTERM twice, snp_weight_genome, round $round: exit status $status"
-  expect_earlier_kept "SIGTERM twice, snp_weight_genome, round $round"
+  sigterm_twice "SIGTERM twice, round $round" "143 1" gene_regions.txt 'c g t 1 2' "$tool"
+  [[ $genome == - ]] || sigterm_twice "SIGTERM twice, snp_weight_genome, round $round" 143 endless.bed \
+    $'chr1\t1\t2\trs' "$genome" endless.bed regions.bed
 done
 set +m
 
