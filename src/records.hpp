@@ -1,14 +1,15 @@
 // snp_weight's record types, tables and constants.
 //
-// Its two tables live in static storage owned by its run sequence
-// (snp_weight/run.cpp), which hands each phase the table it works on. Rows
-// are numbered from 0 in the order in which they were read; rows 0 to
-// count - 1 are in use.
+// Its two tables are owned by its run sequence (snp_weight/run.cpp), which
+// hands each phase the table it works on. Rows are numbered from 0 in the
+// order in which they were read; rows 0 to count - 1 are in use.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 // The three files, found by bare name in the current working directory.
 inline constexpr const char* SNP_FILE_NAME = "SNP_positions.txt";
@@ -17,8 +18,11 @@ inline constexpr const char* WEIGHT_FILE_NAME = "weight.txt";
 
 inline constexpr int MAX_SNPS = 2000;
 // 2^24 regions: room for a genome's exon or regulatory-element annotation.
-// The table is static storage, so pages no region reaches cost nothing.
+// The region table takes memory as the file needs it, a block of
+// REGION_BLOCK rows at a time, so that a small file runs in little memory
+// and a memory limit gives a message rather than a crash at start.
 inline constexpr int MAX_REGIONS = 1 << 24;
+inline constexpr int REGION_BLOCK = 1 << 16;
 
 // A name is at most 19 characters: the field is 20 bytes with a terminator.
 inline constexpr int SNP_NAME_SIZE = 20;
@@ -58,6 +62,19 @@ struct gene_region {
 };
 
 struct region_table {
-  gene_region rows[MAX_REGIONS];
-  int count;
+  std::vector<std::unique_ptr<gene_region[]>> blocks;
+  int count = 0;
+
+  const gene_region& row(int k) const { return blocks[k / REGION_BLOCK][k % REGION_BLOCK]; }
+  // Row k, k <= count, with its block allocated when it is the first.
+  gene_region& row_for(int k) {
+    if (static_cast<std::size_t>(k / REGION_BLOCK) == blocks.size())
+      blocks.push_back(std::make_unique_for_overwrite<gene_region[]>(REGION_BLOCK));
+    return blocks[k / REGION_BLOCK][k % REGION_BLOCK];
+  }
+  // How many rows block b holds.
+  int block_rows(std::size_t b) const {
+    const int first = static_cast<int>(b) * REGION_BLOCK;
+    return count - first < REGION_BLOCK ? count - first : REGION_BLOCK;
+  }
 };

@@ -31,7 +31,7 @@ std::string rows_of(const snp_table& table) {
 std::string rows_of(const region_table& table) {
   std::string text;
   for (int k = 0; k < table.count; ++k)
-    text += std::to_string(table.rows[k].start) + ' ' + std::to_string(table.rows[k].end) + ';';
+    text += std::to_string(table.row(k).start) + ' ' + std::to_string(table.row(k).end) + ';';
   return text;
 }
 
@@ -166,7 +166,7 @@ TEST(RegionReaderTest, ReadsRecordsByThePattern) {
     EXPECT_EQ(error, c.error) << '"' << c.input << '"';
     if (!accepted || !c.error.empty()) continue;
     std::vector<std::pair<std::int32_t, std::int32_t>> rows;
-    for (int k = 0; k < regions.count; ++k) rows.emplace_back(regions.rows[k].start, regions.rows[k].end);
+    for (int k = 0; k < regions.count; ++k) rows.emplace_back(regions.row(k).start, regions.row(k).end);
     EXPECT_EQ(rows, c.rows) << '"' << c.input << '"';
   }
 }

@@ -18,8 +18,8 @@ void load(const std::vector<std::int32_t>& positions, const std::vector<gene_reg
           region_scan_function scan = chosen_region_rule_variant().scan) {
   snps.count = static_cast<int>(positions.size());
   std::copy(positions.begin(), positions.end(), snps.positions);
-  regions.count = static_cast<int>(rows.size());
-  std::copy(rows.begin(), rows.end(), regions.rows);
+  regions.count = 0;
+  for (const gene_region& row : rows) regions.row_for(regions.count++) = row;
   give_default_weights(snps);
   apply_region_rule(snps, regions, scan);
 }

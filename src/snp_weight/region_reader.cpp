@@ -6,7 +6,7 @@ bool read_region_file(text_reader& in, region_table& table, std::string* error) 
   return read_records(
       in, MAX_REGIONS, messages::REGION_RECORDS, table.count,
       [&table](record_fields& fields, int k) {
-        gene_region& region = table.rows[k];
+        gene_region& region = table.row_for(k);
         region = {0, 0};
         fields.skip_text(messages::FIELD_1)
             .skip_text(messages::FIELD_2)

@@ -19,7 +19,7 @@ struct input_closer {
 };
 using input_file = std::unique_ptr<std::FILE, input_closer>;
 
-// The tables live for the whole run, in static storage.
+// The tables live for the whole run.
 snp_table snps;
 region_table regions;
 

@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (regions_accepted) {
     check(stream_regions.count == regions.count);
     for (int k = 0; k < regions.count; ++k)
-      check(stream_regions.rows[k].start == regions.rows[k].start &&
-            stream_regions.rows[k].end == regions.rows[k].end);
+      check(stream_regions.row(k).start == regions.row(k).start &&
+            stream_regions.row(k).end == regions.row(k).end);
   }
   return 0;
 }
