@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Ctrl-C during runs of the Windows build: wine turns SIGINT into the
+# Ctrl-C during runs of the Windows build, and other programs acting on
+# weight.txt meanwhile. Wine turns SIGINT into the
 # console's Ctrl-C, which the tool's handler takes on a thread of its own
 # while the main thread goes on. 200 runs of snp_weight.exe, half of them
 # short enough to be writing or committing by then, and 40 of
@@ -69,5 +70,26 @@ if [[ -n $genome ]]; then
     interrupt "snp_weight_genome, round $round" genome_result.txt "$genome" snps.txt regions.bed
   done
 fi
-((failures == 0)) && echo "Ctrl-C under wine: no hang, no temporary left, weight.txt whole"
+# Other programs: weight.txt removed and written anew during a run is kept,
+# and the run fails as changed (the run holds the file it opened, so its
+# index cannot pass to the new one); a weight.txt with a second name is
+# written in place, so that name holds the result too.
+for ((round = 0; round < 3; round++)); do
+  printf 'earlier result\n' >weight.txt
+  "$wine" "$tool" 2>err.txt &
+  run=$!
+  for ((k = 0; k < 100000; k++)); do compgen -G 'weight.txt.*.tmp' >/dev/null && break; done
+  rm weight.txt && printf 'another program\n' >weight.txt
+  wait $run
+  status=$?
+  [[ $status == 255 && $(tr -d '\r' <err.txt) == "weight.txt: cannot replace: changed by another program during the run" &&
+     $(cat weight.txt) == "another program" ]] ||
+    { echo "weight.txt written anew, round $round: exit status $status: $(cat err.txt)"; failures=$((failures + 1)); }
+done
+printf 'earlier result\n' >weight.txt && ln weight.txt second_name.txt
+"$wine" "$tool" && cmp -s weight.txt result.txt && cmp -s second_name.txt result.txt ||
+  { echo "a second name: it does not hold the result"; failures=$((failures + 1)); }
+rm second_name.txt
+
+((failures == 0)) && echo "Ctrl-C under wine: no hang, no temporary left, weight.txt whole; other programs' files kept"
 exit $((failures > 0))

@@ -51,9 +51,12 @@ std::vector<std::string> snp_weight_examples() {
       at_line(REGION_FILE_NAME, 17, out_of_range(POSITION_FIELD)),
       at_line(SNP_FILE_NAME, 3, whitespace_run(MAX_WHITESPACE_RUN)),
       file_failed(SNP_FILE_NAME, failure(file_step::read, EIO)),
+      file_failed(WEIGHT_FILE_NAME, failure(file_step::spool, EACCES)),
       file_failed(WEIGHT_FILE_NAME, failure(file_step::write, ENOSPC)),
       file_failed(WEIGHT_FILE_NAME, failure(file_step::replace, EACCES)),
       file_failed(WEIGHT_FILE_NAME, failure(file_step::changed, 0)),
+      file_failed(WEIGHT_FILE_NAME, {file_step::changed, {}, "weight.txt.8c1e04f2.tmp"}),
+      file_failed(WEIGHT_FILE_NAME, {file_step::temporary_removed, {}, "weight.txt.8c1e04f2.tmp"}),
       std::string("snp_weight: ") + OUT_OF_MEMORY,
   };
 }
@@ -95,6 +98,7 @@ std::vector<std::string> snp_weight_genome_examples() {
       about("regions.bed", no_common_chromosome("snps.vcf", "22", "chrX", false)),
       about("regions.bed", no_region_on("chrY", 3, 0.4)),
       about("regions.bed", no_regions(0.4)),
+      about("snps.txt", input_is_output()),
       file_failed("weight.txt", {file_step::changed, {}}),
       file_failed("weight.txt", {file_step::write, std::make_error_code(std::errc::no_space_on_device)}),
       usage + OUT_OF_MEMORY,

@@ -28,6 +28,7 @@ if exec 9>>/run/lock/snp_weight_output_safety.lock 2>/dev/null; then flock -w 60
 ulimit -f 1048576  # a run that wrote without end would fill the disk
 mkdir -p "$work" && chmod 755 "$work"
 cp "$tool" "$work/tool" && chmod 755 "$work/tool"
+[[ $genome == - ]] || { cp "$genome" "$work/genome" && chmod 755 "$work/genome"; }
 as_root=0
 [[ $(id -u) == 0 ]] && as_root=1
 as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
@@ -99,6 +100,7 @@ run_expecting "file size limit, SIGXFSZ left to the tool" 255 "weight.txt: write
   bash -c 'ulimit -f 1; exec "$0"' "$tool"
 expect_earlier_kept "file size limit, SIGXFSZ left to the tool"
 
+no_spool="weight.txt: cannot make a temporary copy to write it in place: No such file or directory; set TMPDIR (TMP on Windows) to a writable folder"
 fresh unwritable_directory
 chmod 755 .
 chmod 555 .
@@ -110,6 +112,10 @@ if "${as_nobody[@]}" test -x "$work/tool"; then
   if ((as_root)); then
     run_expecting "unwritable directory, writable file" 0 "" "${as_nobody[@]}" "$work/tool"
     expect_result "unwritable directory, writable file"
+    # No spool there, nor in TMPDIR: refused before a byte is written.
+    printf 'earlier result\n' >weight.txt
+    run_expecting "unwritable directory, no spool" 1 "$no_spool" env TMPDIR=/nonexistent "${as_nobody[@]}" "$work/tool"
+    expect_earlier_kept "unwritable directory, no spool"
   fi
 else
   echo "skipped: no other user can run the tool from $work"
@@ -122,7 +128,7 @@ chmod 755 .
 fresh out_of_memory
 limited() { bash -c 'ulimit -v "$0"; exec "$1"' "$1" "$tool" 2>&1 >/dev/null; }
 if [[ $sanitized != sanitized ]]; then
-  low=20000 high=2000000
+  low=1000 high=2000000
   while ((high - low > 8)); do
     middle=$(((low + high) / 2))
     if limited "$middle" >/dev/null; then high=$middle; else low=$middle; fi
@@ -142,6 +148,16 @@ if [[ $sanitized != sanitized ]]; then
     expect_earlier_kept "out of memory at $limit KiB"
   done
   ((said_out_of_memory)) || fail "out of memory: no limit gave 'snp_weight: out of memory'"
+  # The region table takes memory as the file needs it: 3,000,000 regions
+  # run in 64 MB, and in 20 MB end with the message.
+  awk 'BEGIN { for (k = 0; k < 3000000; k++) print "c g t", k, k + 5 }' >gene_regions.txt
+  printf 'earlier result\n' >weight.txt
+  message=$(limited 65536)
+  [[ $? == 0 && -z $message ]] || fail "3,000,000 regions in 64 MB: $message"
+  printf 'earlier result\n' >weight.txt
+  message=$(limited 20480)
+  [[ $? == 1 && $message == "snp_weight: out of memory" ]] || fail "3,000,000 regions in 20 MB: $message"
+  expect_earlier_kept "3,000,000 regions in 20 MB"
 fi
 
 # --- What weight.txt is ------------------------------------------------------
@@ -184,6 +200,26 @@ run_expecting "dangling link into a missing folder" 1 "weight.txt: cannot open: 
 [[ $(readlink weight.txt) == missing/folder/result.txt ]] || fail "dangling link into a missing folder: the link was not kept"
 expect_no_temporary "dangling link into a missing folder"
 
+# A dangling link: its target is made by the commit, and not by a run that
+# fails.
+fresh dangling_link
+rm weight.txt && ln -s result.txt weight.txt
+printf 'rs1 10 A\nthis_name_is_too_long_to_store 20 B\n' >refused.txt
+mv SNP_positions.txt valid.txt && ln -s refused.txt SNP_positions.txt
+run_expecting "dangling link, refused run" 1 "SNP_positions.txt:2: SNP name longer than 19 characters"
+[[ ! -e result.txt ]] || fail "dangling link, refused run: its target was made"
+ln -sf valid.txt SNP_positions.txt
+run_expecting "dangling link" 0 ""
+[[ -L weight.txt && $(readlink weight.txt) == result.txt ]] || fail "dangling link: the link was not kept"
+expect_result "dangling link"
+
+# The standard output as the result (weight.txt a link to /dev/stdout), a
+# file that lost its name meanwhile: written in place, not "changed".
+fresh deleted_standard_output
+rm weight.txt && ln -s /dev/stdout weight.txt
+status=$(bash -c 'exec >out.txt; rm out.txt; "$0" 2>err.txt; echo $? >&2' "$tool" 2>&1)
+[[ $status == 0 && ! -s err.txt ]] || fail "standard output a deleted file: exit status $status: $(cat err.txt)"
+
 # Refused at once, rather than blocking or reading forever.
 fresh fifo_without_reader
 rm weight.txt && mkfifo weight.txt
@@ -209,6 +245,37 @@ expect_earlier_kept "endless inputs"
 # --- Root, and other users' files ----------------------------------------------
 
 if ((as_root)); then
+  # No inode left beside the file: the temporary cannot be made, and the run
+  # fails with that rather than writing the file in place.
+  fresh no_inode_left
+  mkdir full
+  if mount -t tmpfs -o size=1m,nr_inodes=4 tmpfs full 2>/dev/null; then
+    undo+=("umount '$PWD/full'")
+    mv SNP_positions.txt gene_regions.txt weight.txt full/ && cd full
+    run_expecting "no inode left" 1 "weight.txt: cannot open: No space left on device"
+    expect_earlier_kept "no inode left"
+    cd .. && umount full
+  else
+    echo "skipped: no tmpfs can be mounted here"
+  fi
+
+  # A file with a second name, written in place on a small tmpfs: the spool
+  # fits, the copy over the file does not. The room is reserved first, so
+  # the file and its other name stay as they were.
+  fresh copy_in_on_a_full_disk
+  mkdir small
+  if mount -t tmpfs -o size=100k tmpfs small 2>/dev/null; then
+    undo+=("umount '$PWD/small'")
+    awk 'BEGIN { for (k = 0; k < 2000; k++) printf "rs%017d %d A\n", k, k }' >SNP_positions.txt
+    mv weight.txt small/result.txt && ln small/result.txt small/other.txt && ln -s small/result.txt weight.txt
+    run_expecting "full disk at the copy-in" 255 "weight.txt: write error: No space left on device"
+    [[ $(cat small/result.txt) == "earlier result" && $(cat small/other.txt) == "earlier result" ]] ||
+      fail "full disk at the copy-in: the file was written in part"
+    umount small
+  else
+    echo "skipped: no tmpfs can be mounted here"
+  fi
+
   fresh immutable
   if chattr +i weight.txt 2>/dev/null; then
     undo+=("chattr -i '$PWD/weight.txt'")
@@ -344,7 +411,7 @@ wait_for_temporary() {
 # removes it: the run fails as changed, and never writes anywhere else.
 if command -v strace >/dev/null; then
   for call in fsync renameat2; do
-    for action in swap create move remove; do
+    for action in swap create move remove remove_temporary; do
       fresh "slowed_${call}_$action"
       [[ $action == create ]] && rm weight.txt
       # LeakSanitizer cannot run under ptrace.
@@ -357,20 +424,44 @@ if command -v strace >/dev/null; then
         swap | create) printf 'another program\n' >other.txt && mv other.txt weight.txt ;;
         move) mv weight.txt weight.prev.txt ;;
         remove) rm weight.txt ;;
+        remove_temporary) temporary=$(compgen -G 'weight.txt.*.tmp') && rm "$temporary" ;;
       esac
       wait $run
       status=$?
       what="$action during a slow $call"
-      [[ $status == 255 && $(cat err.txt) == "weight.txt: cannot replace: changed by another program during the run" ]] ||
-        fail "$what: exit status $status: $(cat err.txt)"
+      expected="weight.txt: cannot replace: changed by another program during the run"
+      [[ $action == remove_temporary ]] &&
+        expected="weight.txt: cannot replace: its temporary file $temporary was removed during the run"
+      [[ $status == 255 && $(cat err.txt) == "$expected" ]] || fail "$what: exit status $status: $(cat err.txt)"
       case $action in
         swap | create) [[ $(cat weight.txt) == "another program" ]] || fail "$what: the other program's file is gone" ;;
         move) [[ ! -e weight.txt && $(cat weight.prev.txt) == "earlier result" ]] || fail "$what: the result went elsewhere" ;;
         remove) [[ ! -e weight.txt ]] || fail "$what: the result was written" ;;
+        remove_temporary) [[ $(cat weight.txt) == "earlier result" ]] || fail "$what: the earlier file is gone" ;;
       esac
       expect_no_temporary "$what"
     done
   done
+
+  # Another program puts a file of its own in place before the swap, and
+  # another over the run's result between the swap and the swap back: both
+  # of its files stay, one under each name, and the run says where.
+  fresh swapped_twice
+  printf 'first of theirs\n' >first.txt && printf 'second of theirs\n' >second.txt
+  ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 strace -f -qq -o /dev/null -e trace=renameat2 \
+    -e inject=renameat2:delay_enter=700000 "$tool" 2>err.txt &
+  run=$!
+  wait_for_temporary $run
+  temporary=$(compgen -G 'weight.txt.*.tmp')
+  mv first.txt weight.txt
+  for ((k = 0; k < 400; k++)); do [[ $(head -c 3 weight.txt) == rs1 ]] && break; sleep 0.01; done
+  mv second.txt weight.txt
+  wait $run
+  status=$?
+  [[ $status == 255 && $(cat err.txt) == "weight.txt: cannot replace: changed by another program during the run; another file it put there is left beside it as $temporary" ]] ||
+    fail "swapped twice: exit status $status: $(cat err.txt)"
+  [[ $(cat weight.txt) == "first of theirs" && $(cat "$temporary" 2>/dev/null) == "second of theirs" ]] ||
+    fail "swapped twice: another program's file is gone"
 else
   echo "skipped: no strace to slow the commit down"
 fi
@@ -578,6 +669,42 @@ if [[ $genome != - ]]; then
   run_expecting "snp_weight_genome in place" 0 "" "$genome" valid.txt regions.bed
   [[ $(wc -l <second_name.txt) == 200000 && $(sed -n 150p second_name.txt) == $'rs149\t0.800000' ]] ||
     fail "snp_weight_genome in place: the file does not hold the whole result"
+  # SIGTERM while the result is copied over a file with a second name, the
+  # copy stopped after its first 64 KiB: the copy ends first, so the file is
+  # the whole result, never part of each.
+  if command -v strace >/dev/null; then
+    head -n 20000 valid.txt >copied.txt
+    "$genome" -o copied_result.txt copied.txt regions.bed
+    awk 'BEGIN { for (k = 0; k < 20000; k++) print "an earlier, longer result" }' >weight.txt
+    ASAN_OPTIONS=${ASAN_OPTIONS:-}:detect_leaks=0 strace -f -qq -o /dev/null -e trace=pwrite64 \
+      -e inject=pwrite64:delay_enter=1000000:when=2 "$genome" copied.txt regions.bed 2>/dev/null &
+    run=$!
+    for ((k = 0; k < 600; k++)); do [[ $(head -c 3 weight.txt) == rs0 ]] && break; sleep 0.05; done
+    pkill -TERM -P $run
+    wait $run
+    status=$?
+    cmp -s weight.txt copied_result.txt && cmp -s second_name.txt copied_result.txt ||
+      fail "SIGTERM during the copy-in: exit status $status, the file is not the whole result"
+  fi
+  # Its own SNP file as its result: read whole before the copy over it, and
+  # refused before a byte is written when no copy can be made; the standard
+  # output appended to it is refused.
+  cp valid.txt own.txt
+  run_expecting "snp_weight_genome -o its own input" 0 "" "$genome" -o own.txt own.txt regions.bed
+  [[ $(wc -l <own.txt) == 200000 && $(sed -n 150p own.txt) == $'rs149\t0.800000' ]] ||
+    fail "snp_weight_genome -o its own input: not the whole result"
+  cp valid.txt own.txt
+  run_expecting "the standard output appended to an input" 1 \
+    "own.txt: is also the standard output; write the result to another file" \
+    timeout 60 bash -c 'exec "$0" -o - own.txt regions.bed >>own.txt' "$genome"
+  cmp -s own.txt valid.txt || fail "the standard output appended to an input: the input changed"
+  if ((as_root)); then
+    chown 65534 own.txt && chmod 555 .
+    run_expecting "snp_weight_genome -o its own input, no spool" 1 "${no_spool/weight.txt/own.txt}" \
+      env TMPDIR=/nonexistent "${as_nobody[@]}" "$work/genome" -o own.txt own.txt regions.bed
+    chmod 755 .
+    cmp -s own.txt valid.txt || fail "snp_weight_genome -o its own input, no spool: the input changed"
+  fi
   rm -f endless.bed && mkfifo endless.bed
   set -m
   for signal in INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do

@@ -76,14 +76,14 @@ TEST(WeightWriterTest, ReportsTheFirstFailedWrite) {
 }
 
 TEST(OutputFileTest, ReportsAFailedFinalFlush) {
-  // A device is written in place. The line fits in the buffer, so only the
+  // A device is written straight. The line fits in the buffer, so only the
   // flush at the commit fails.
   std::error_code ec;
   if (!std::filesystem::is_character_file("/dev/full", ec)) GTEST_SKIP() << "no /dev/full device here";
   output_file full;
   file_failure failure{};
   ASSERT_TRUE(full.open("/dev/full", &failure)) << failure.reason.message();
-  EXPECT_EQ(full.route(), output_route::in_place);
+  EXPECT_EQ(full.route(), output_route::straight);
   std::fputs("rs1\t0.400000\n", full.stream());
   EXPECT_FALSE(full.commit(&failure));
   EXPECT_EQ(messages::file_failed("/dev/full", failure), "/dev/full: write error: No space left on device");

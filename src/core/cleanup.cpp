@@ -10,35 +10,50 @@ namespace cleanup {
 
 namespace {
 
-// Set only once the file exists, and cleared only once it is gone, so that
-// a handler never removes a file another run created, nor leaves its own.
-volatile std::sig_atomic_t pending = 0;
-int pending_directory = -1;
-char pending_name[1024];
+// A slot is set only once its file exists, and cleared only once the file
+// is gone or no longer the run's, so that a handler never removes a file
+// another program put under the name, nor leaves its own.
+struct temporary_slot {
+  volatile std::sig_atomic_t pending = 0;
+  int directory = -1;
+  os::file_identity identity;
+  char name[1024];
+};
+temporary_slot slots[MAX_TEMPORARIES];
 
 }  // namespace
 
-bool note_temporary(const os::location& where, const std::string& name) {
-  if (name.size() >= sizeof pending_name) return false;
-  std::memcpy(pending_name, name.c_str(), name.size() + 1);
-  pending_directory = where.directory;
-  pending = 1;
-  return true;
+int note_temporary(const os::location& where, const std::string& name, const os::file_identity& identity) {
+  for (int k = 0; k < MAX_TEMPORARIES; ++k) {
+    temporary_slot& slot = slots[k];
+    if (slot.pending != 0) continue;
+    if (name.size() >= sizeof slot.name) return -1;
+    std::memcpy(slot.name, name.c_str(), name.size() + 1);
+    slot.directory = where.directory;
+    slot.identity = identity;
+    slot.pending = 1;
+    return k;
+  }
+  return -1;
 }
 
-void forget_temporary() { pending = 0; }
+void forget_temporary(int slot) {
+  if (slot >= 0 && slot < MAX_TEMPORARIES) slots[slot].pending = 0;
+}
 
-void remove_temporary_now() {
-  if (pending == 0) return;
-  os::remove_now(pending_directory, pending_name);
-  pending = 0;
+void remove_temporaries_now() {
+  for (temporary_slot& slot : slots) {
+    if (slot.pending == 0) continue;
+    os::remove_now(slot.directory, slot.name, slot.identity);
+    slot.pending = 0;
+  }
 }
 
 void install() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  os::on_ending_signals(remove_temporary_now);
+  os::on_ending_signals(remove_temporaries_now);
 }
 
 namespace {
@@ -48,7 +63,7 @@ const char* out_of_memory_message = "";
 int out_of_memory_status = 1;
 
 [[noreturn]] void end_out_of_memory() {
-  remove_temporary_now();
+  remove_temporaries_now();
   std::fputs(out_of_memory_program, stderr);
   std::fputs(": ", stderr);
   std::fputs(out_of_memory_message, stderr);

@@ -1,7 +1,7 @@
-// The cleanup registry: the one live temporary file of the process, which
-// a signal that ends the run, or running out of memory, removes before the
-// process ends. Its record lives in static storage, so that removing it
-// allocates nothing.
+// The cleanup registry: the live temporary files of the process (a run may
+// write more than one result), which a signal that ends the run, or running
+// out of memory, removes before the process ends. Its records live in
+// static storage, so that removing them allocates nothing.
 #pragma once
 
 #include <string>
@@ -21,18 +21,24 @@ class signals_held {
   signals_held& operator=(const signals_held&) = delete;
 };
 
-// Notes, and forgets, the live temporary `name` in `where`. Call both with
-// the signals held. Returns false when the name is too long to note.
-bool note_temporary(const os::location& where, const std::string& name);
-void forget_temporary();
+// How many temporaries may be live at once.
+inline constexpr int MAX_TEMPORARIES = 8;
 
-// Removes the live temporary, if any: async-signal-safe.
-void remove_temporary_now();
+// Notes the live temporary `name` in `where`, the file `identity`: only
+// that file is ever removed under the name. Returns its slot, or -1 when
+// the name is too long or every slot is taken. Call with the signals held,
+// as for forget_temporary(slot).
+int note_temporary(const os::location& where, const std::string& name, const os::file_identity& identity);
+void forget_temporary(int slot);
 
-// From now on the signals that end the run remove the live temporary first.
+// Removes every live temporary that is still the file it was: async-signal-
+// safe.
+void remove_temporaries_now();
+
+// From now on the signals that end the run remove the live temporaries first.
 void install();
 
-// From now on a failed allocation removes the live temporary, prints
+// From now on a failed allocation removes the live temporaries, prints
 // "PROGRAM: MESSAGE" on stderr and ends the process with `status`, rather
 // than throwing: with no memory left, the C++ runtime may have none to throw
 // with either. Both strings must outlive the process; nothing is allocated.

@@ -33,7 +33,15 @@ std::string file_failed(std::string_view file, const ::file_failure& failure) {
     case file_step::replace:
       return about(file, "cannot replace: " + failure.reason.message());
     case file_step::changed:
+      if (!failure.detail.empty())
+        return about(file, "cannot replace: changed by another program during the run; another file it put "
+                           "there is left beside it as " + failure.detail);
       return about(file, "cannot replace: changed by another program during the run");
+    case file_step::spool:
+      return about(file, "cannot make a temporary copy to write it in place: " + failure.reason.message() +
+                             "; set TMPDIR (TMP on Windows) to a writable folder");
+    case file_step::temporary_removed:
+      return about(file, "cannot replace: its temporary file " + failure.detail + " was removed during the run");
   }
   return about(file, failure.reason.message());
 }
@@ -160,6 +168,8 @@ std::string unknown_format(std::string_view file, std::string_view option, std::
 }
 
 std::string one_standard_input() { return "- (the standard input) can stand for one input only"; }
+
+std::string input_is_output() { return "is also the standard output; write the result to another file"; }
 
 std::string empty_output_name() { return "--output: the file name is empty"; }
 

@@ -30,8 +30,11 @@ std::string at_line(std::string_view file, std::int64_t line, std::string_view w
 std::string about(std::string_view file, std::string_view what);
 
 // "FILE: cannot open: REASON", "FILE: read error: REASON", "FILE: write
-// error: REASON", "FILE: cannot replace: REASON", and "FILE: cannot
-// replace: changed by another program during the run".
+// error: REASON", "FILE: cannot replace: REASON", "FILE: cannot replace:
+// changed by another program during the run" (and where it left a file of
+// its own), "FILE: cannot replace: its temporary file NAME was removed
+// during the run", "FILE: cannot make a temporary copy to write it in
+// place: REASON; set TMPDIR (TMP on Windows) to a writable folder".
 std::string file_failed(std::string_view file, const ::file_failure& failure);
 
 // "FILE: compressed (gzip); decompress it first", "FILE: UTF-16 text; save
@@ -82,6 +85,8 @@ std::string unknown_format(std::string_view file, std::string_view option, std::
 // INSIDE,OUTSIDE (0.8,0.4)", "--flank: 5kb is not a length in bases
 // (50000, 35k, 1M)".
 std::string one_standard_input();
+// "is also the standard output; write the result to another file".
+std::string input_is_output();
 std::string empty_output_name();
 std::string bad_weights(std::string_view text);
 std::string bad_length(std::string_view option, std::string_view text);

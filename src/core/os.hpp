@@ -12,10 +12,6 @@
 
 namespace os {
 
-// What open_result() returns when the entry a name leads to changed while
-// it was being opened: no errno value.
-inline constexpr int entry_changed = -1;
-
 // An entry, fixed when it is found: the folder that holds it and its name
 // there. POSIX keeps the folder open for search only, so that a folder the
 // user may write but not list works; Windows keeps its path.
@@ -35,11 +31,12 @@ struct file_identity {
 // What open_result() found under a name.
 struct result_target {
   bool existed = false;      // the name led to a file
-  int fd = -1;               // that file, open for writing (POSIX), or -1
+  bool named = true;         // that file still has a name (not a deleted file reached through /proc)
+  int fd = -1;               // that file, open for writing until the commit, or -1
   location where;            // where the name leads, its links resolved once
   file_identity identity;    // of the file that was opened
-  bool regular = false;      // a regular file (else a device or a FIFO)
-  bool replaceable = false;  // replacing it with a new file loses nothing
+  bool regular = false;      // a regular file (else a device, a FIFO or a terminal)
+  bool replaceable = false;  // a new file in its place loses nothing (if one can be made there)
   unsigned mode = 0;         // its permission bits, which a replacement takes
   std::uint32_t group = 0;   // its group (POSIX)
 };
@@ -50,9 +47,12 @@ struct result_target {
 // it, so that the system's rules on links, permissions and read-only or
 // immutable files refuse it before the work. A FIFO that no process reads
 // is refused at once (ENXIO); a lease on the file is waited for, as a plain
-// open waits. A dangling link has its target created; a link into a
-// missing folder fails. A name that leads to no file yet gives the folder
-// it will be made in.
+// open waits. A name that leads to no file yet, a dangling link among them,
+// gives the folder and entry it will be made at; nothing is created. A link
+// that another user planted in a sticky world-writable folder is not
+// followed (EACCES), as the kernel's protected_symlinks rule has it. If the
+// entry the name leads to is not the file that was opened (it was moved or
+// replaced meanwhile), the result is ECANCELED.
 int open_result(const char* name, result_target& target);
 
 // Creates `name` in `where` for writing, exclusively: EEXIST if it exists.
@@ -68,14 +68,14 @@ std::size_t longest_entry(const location& where);
 // cannot be kept.
 bool take_over_group(int fd, const result_target& target);
 // An unnamed file to spool a result into before it is copied over a file in
-// place: in `near`'s folder, else in the folder for temporary files.
+// place: in `near`'s folder, else in the folder for temporary files (TMPDIR;
+// TMP on Windows). The error is that of the last place tried.
 int create_spool(const location& near, int& fd);
 // Copies all of `spool` over the start of `target`, cuts `target` to that
-// length and pushes it to the disk.
+// length and pushes it to the disk. The room is reserved first, so that a
+// full disk or a quota is found before a byte of `target` changes; a failed
+// reservation leaves it as it was. Call with the ending signals held.
 int copy_into(int spool, int target);
-// Cuts a file written from its start at the current position, where the
-// result ends, and pushes it to the disk.
-int cut_here(int fd);
 
 int sync(int fd);
 int set_mode(int fd, unsigned mode);
@@ -83,19 +83,21 @@ int set_mode(int fd, unsigned mode);
 int keep_when_closed(int fd);
 std::FILE* stream_on(int fd);
 void close_file(int fd);
+// Which file `fd` is, and whether it is a regular file.
+int identity_of(int fd, file_identity& identity, bool* regular = nullptr);
 
 // Which file `entry` in `where` is (not following a link): ENOENT when none.
 int identity_at(const location& where, const std::string& entry, file_identity& identity);
 // Swaps the names `temporary` and `where.entry` in one step: EINVAL where
-// the file system cannot, ENOENT when the entry is gone.
+// the file system cannot, ENOENT when either is gone.
 int exchange(const location& where, const std::string& temporary);
 // Renames `temporary` to `where.entry` only if no such entry exists: EEXIST
 // if one does, EINVAL where the file system cannot tell.
 int rename_new(const location& where, const std::string& temporary);
 // Renames `temporary` over `where.entry`.
 int rename_over(const location& where, const std::string& temporary);
-// Removes `entry` from `where`, if it is there.
-void remove_entry(const location& where, const std::string& entry);
+// Removes `entry` from `where` if it is still the file `identity`.
+void remove_entry(const location& where, const std::string& entry, const file_identity& identity);
 // Makes the folder's entries durable (best effort).
 void sync_directory(const location& where);
 void close_location(location& where);
@@ -118,8 +120,10 @@ void release_ending_signals();
 // signal would. Signals the caller ignores stay ignored. A write past the
 // file size limit fails (EFBIG) rather than ending the process.
 void on_ending_signals(void (*cleanup)());
-// Removes `entry` in the folder `directory` (POSIX): async-signal-safe.
-void remove_now(int directory, const char* entry);
+// Removes `entry` in the folder `directory` if it is still the file
+// `identity` (POSIX; Windows deletes such files with the process's
+// handles): async-signal-safe.
+void remove_now(int directory, const char* entry, const file_identity& identity);
 
 // The command line in UTF-8, whatever the console's code page.
 std::vector<std::string> arguments(int argc, char** argv);

@@ -48,11 +48,25 @@ void split_path(const std::string& path, std::string& folder, std::string& entry
   entry = path.substr(entry_start);
 }
 
+// Whether the kernel's protected_symlinks rule lets this process follow
+// `link`, which lies in `directory`: a link in a sticky world-writable
+// folder (/tmp) is followed only when it is the process's own, or the
+// folder's owner's. Checked whatever the sysctl says, so that a link that
+// another user planted never decides where a result goes.
+bool may_follow(int directory, const struct stat& link) {
+  if (link.st_uid == geteuid()) return true;
+  struct stat folder {};
+  if (fstat(directory, &folder) != 0) return false;
+  if ((folder.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH)) return true;
+  return folder.st_uid == link.st_uid;
+}
+
 // Follows `name`'s links one by one, each relative to the folder of the link
 // that names it, to the entry that is no link: the entry a rename must
 // replace. Fixed here, once, so that a result is never written where the
-// file was moved to later.
-int resolve_entry(const std::string& name, location& where) {
+// file was moved to later. The last entry may be missing (a new file, or a
+// dangling link): `missing` says so, and `where` gives its folder.
+int resolve_entry(const std::string& name, location& where, bool& missing) {
   std::string path = name;
   int base = AT_FDCWD;
   for (int hop = 0; hop <= most_links; ++hop) {
@@ -67,21 +81,25 @@ int resolve_entry(const std::string& name, location& where) {
     if (base != AT_FDCWD) close(base);
     if (directory < 0) return code;
     struct stat status {};
-    if (fstatat(directory, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      const int missing = errno;
+    const bool found = fstatat(directory, entry.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!found && errno != ENOENT) {
+      const int failed = errno;
       close(directory);
-      return missing;
+      return failed;
     }
-    if (!S_ISLNK(status.st_mode)) {
+    if (!found || !S_ISLNK(status.st_mode)) {
       where.directory = directory;
       where.entry = entry;
+      missing = !found;
       return 0;
     }
     std::string target(static_cast<std::size_t>(status.st_size) + 1, '\0');
-    const ssize_t length = readlinkat(directory, entry.c_str(), target.data(), target.size());
+    const ssize_t length = may_follow(directory, status)
+                               ? readlinkat(directory, entry.c_str(), target.data(), target.size())
+                               : (errno = EACCES, -1);
     if (length < 0 || static_cast<std::size_t>(length) >= target.size()) {
       close(directory);
-      return length < 0 ? errno : entry_changed;  // the link changed meanwhile
+      return length < 0 ? errno : ECANCELED;  // the link changed meanwhile
     }
     target.resize(static_cast<std::size_t>(length));
     path = target;
@@ -152,22 +170,18 @@ int open_result(const char* name, result_target& target) {
   target = {};
   if (*name == '\0') return ENOENT;
   int fd = -1;
+  bool missing = false;
   int code = open_for_writing(name, 0, fd);
-  struct stat link {};
-  if (code == ENOENT && lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
-    // A dangling link: its target is created through the kernel, as
-    // fopen(name, "w") would, or the open fails as it would (a link into a
-    // missing folder), and the link stays.
-    code = open_for_writing(name, O_CREAT, fd);
-    if (code != 0) return code;
-  }
   if (code == ENOENT) {
-    // No file yet: made where the name says.
-    std::string folder;
-    split_path(name, folder, target.where.entry);
-    if (target.where.entry.empty()) return EISDIR;
-    target.where.directory = ::open(folder.empty() ? "." : folder.c_str(), folder_flags);
-    return target.where.directory < 0 ? error_or_eio() : 0;
+    // No file yet, or a dangling link: made where the name leads, and not
+    // before the commit. A file that appeared meanwhile was put there by
+    // another program.
+    code = resolve_entry(name, target.where, missing);
+    if (code == 0 && !missing) {
+      close_location(target.where);
+      return ECANCELED;
+    }
+    return code;
   }
   if (code != 0) return code;
 
@@ -181,22 +195,26 @@ int open_result(const char* name, result_target& target) {
   target.fd = fd;
   target.identity = identity_of(status);
   target.regular = S_ISREG(status.st_mode);
+  target.named = status.st_nlink > 0;
   target.mode = status.st_mode & 07777;
   target.group = status.st_gid;
   if (!target.regular) return 0;  // written through the descriptor, as it is
   // The entry the name leads to must be the file that was opened: if it was
-  // moved or replaced meanwhile, the run stops before any work.
+  // moved or replaced meanwhile, the run stops before any work. A file with
+  // no name left (a deleted one, reached through /proc) has no entry.
+  code = resolve_entry(name, target.where, missing);
   file_identity found;
-  code = resolve_entry(name, target.where);
-  if (code == 0) code = identity_at(target.where, target.where.entry, found);
-  if (code != 0 || found != target.identity) {
+  if (code == 0 && target.named && (missing || identity_at(target.where, target.where.entry, found) != 0 ||
+                                    found != target.identity))
+    code = ECANCELED;
+  if (code != 0) {
     close_file(target.fd);
     close_location(target.where);
     target = {};
-    return entry_changed;
+    return code;
   }
-  target.replaceable = status.st_nlink == 1 && status.st_uid == geteuid() && !has_extended_attributes(fd) &&
-                       on_one_mount(fd, target.where.directory);
+  target.replaceable = target.named && status.st_nlink == 1 && status.st_uid == geteuid() &&
+                       !has_extended_attributes(fd) && on_one_mount(fd, target.where.directory);
   return 0;
 }
 
@@ -242,7 +260,35 @@ int create_spool(const location& near, int& fd) {
   return 0;
 }
 
+namespace {
+
+// Reserves the first `size` bytes of `fd` on the disk without changing its
+// length, so that writing them cannot run out of space or quota. Where the
+// file system cannot, posix_fallocate may lengthen the file: it is cut back
+// to `old_size` when that fails too.
+int reserve(int fd, off_t size, off_t old_size) {
+  if (size == 0) return 0;
+#ifdef __linux__
+  if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0) return 0;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return error_or_eio();
+#endif
+#if defined(_POSIX_ADVISORY_INFO) && _POSIX_ADVISORY_INFO > 0
+  const int code = posix_fallocate(fd, 0, size);
+  if (code == 0 || code == EINVAL || code == EOPNOTSUPP) return 0;  // nothing to reserve with
+  if (ftruncate(fd, old_size) != 0) return error_or_eio();
+  return code;
+#else
+  (void)old_size;
+  return 0;
+#endif
+}
+
+}  // namespace
+
 int copy_into(int spool, int target) {
+  struct stat spooled {}, old{};
+  if (fstat(spool, &spooled) != 0 || fstat(target, &old) != 0) return error_or_eio();
+  if (const int code = reserve(target, spooled.st_size, old.st_size); code != 0) return code;
   static char buffer[1 << 16];
   off_t at = 0;
   for (;;) {
@@ -266,12 +312,6 @@ int copy_into(int spool, int target) {
   return sync(target);
 }
 
-int cut_here(int fd) {
-  const off_t at = lseek(fd, 0, SEEK_CUR);
-  if (at < 0 || ftruncate(fd, at) != 0) return error_or_eio();
-  return sync(fd);
-}
-
 int sync(int fd) { return fsync(fd) == 0 ? 0 : error_or_eio(); }
 
 int set_mode(int fd, unsigned mode) {
@@ -284,6 +324,14 @@ std::FILE* stream_on(int fd) { return fdopen(fd, "w"); }
 
 void close_file(int fd) {
   if (fd >= 0) close(fd);
+}
+
+int identity_of(int fd, file_identity& identity, bool* regular) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return error_or_eio();
+  identity = identity_of(status);
+  if (regular != nullptr) *regular = S_ISREG(status.st_mode);
+  return 0;
 }
 
 int identity_at(const location& where, const std::string& entry, file_identity& identity) {
@@ -307,8 +355,8 @@ int rename_over(const location& where, const std::string& temporary) {
              : error_or_eio();
 }
 
-void remove_entry(const location& where, const std::string& entry) {
-  unlinkat(where.directory, entry.c_str(), 0);
+void remove_entry(const location& where, const std::string& entry, const file_identity& identity) {
+  remove_now(where.directory, entry.c_str(), identity);
 }
 
 void sync_directory(const location& where) {
@@ -400,7 +448,12 @@ void on_ending_signals(void (*cleanup)()) {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void remove_now(int directory, const char* entry) { unlinkat(directory, entry, 0); }
+void remove_now(int directory, const char* entry, const file_identity& identity) {
+  // fstatat and unlinkat are both async-signal-safe.
+  struct stat status {};
+  if (fstatat(directory, entry, &status, AT_SYMLINK_NOFOLLOW) == 0 && identity_of(status) == identity)
+    unlinkat(directory, entry, 0);
+}
 
 std::vector<std::string> arguments(int argc, char** argv) { return {argv, argv + argc}; }
 

@@ -77,6 +77,11 @@ std::wstring path_of(const location& where, const std::string& entry) {
   return wide(where.directory_path + entry);
 }
 
+file_identity identity_from(const BY_HANDLE_FILE_INFORMATION& information) {
+  return {information.dwVolumeSerialNumber,
+          (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+}
+
 bool mark_for_deletion(HANDLE handle, bool delete_when_closed) {
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = delete_when_closed ? TRUE : FALSE;
@@ -121,25 +126,27 @@ int open_result(const char* name, result_target& target) {
     return error == ERROR_FILE_NOT_FOUND ? 0 : errno_of(error);  // a new file, or no folder
   }
   target.existed = true;
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
-    // A device (NUL, CON) or a pipe is written as it is.
-    target.fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
-    if (target.fd < 0) {
-      CloseHandle(handle);
-      return EMFILE;
-    }
-    return 0;
+  const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  // Kept open until the commit: while the run holds it, the file's index
+  // cannot pass to a file another program makes under the name.
+  target.fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | (disk ? _O_BINARY : _O_TEXT));
+  if (target.fd < 0) {
+    CloseHandle(handle);
+    return EMFILE;
   }
-  // Windows keeps no owner or mode bits that a new file would lose.
+  if (!disk) return 0;  // a device (NUL, CON) or a pipe is written as it is
+  // Windows keeps no owner or mode bits that a new file would lose; other
+  // names (hard links) would lose the result.
   BY_HANDLE_FILE_INFORMATION information{};
-  const bool known = GetFileInformationByHandle(handle, &information) != 0;
-  const DWORD error = GetLastError();
-  CloseHandle(handle);
-  if (!known) return errno_of(error);
-  target.identity = {information.dwVolumeSerialNumber,
-                     (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  if (!GetFileInformationByHandle(handle, &information)) {
+    const DWORD error = GetLastError();
+    close_file(target.fd);
+    target = {};
+    return errno_of(error);
+  }
+  target.identity = identity_from(information);
   target.regular = true;
-  target.replaceable = true;
+  target.replaceable = information.nNumberOfLinks == 1;
   return 0;
 }
 
@@ -163,14 +170,60 @@ std::size_t longest_entry(const location&) { return 255; }
 
 bool take_over_group(int, const result_target&) { return true; }
 
-int create_spool(const location&, int&) { return ENOSYS; }
+int create_spool(const location&, int& fd) {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH) return ENOENT;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (unsigned attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+    const std::wstring path = std::wstring(folder) + L"snp_weight_spool_" +
+                              std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(GetTickCount64() + attempt) + L".tmp";
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      error = GetLastError();
+      continue;
+    }
+    fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_TEXT);
+    if (fd >= 0) return 0;
+    CloseHandle(handle);
+    return EMFILE;
+  }
+  return errno_of(error);
+}
 
-int copy_into(int, int) { return ENOSYS; }
-
-int cut_here(int fd) {
-  const __int64 at = _lseeki64(fd, 0, SEEK_CUR);
-  if (at < 0 || _chsize_s(fd, at) != 0) return EIO;
-  return sync(fd);
+int copy_into(int spool, int target) {
+  const HANDLE from = reinterpret_cast<HANDLE>(_get_osfhandle(spool));
+  const HANDLE to = reinterpret_cast<HANDLE>(_get_osfhandle(target));
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(from, &size)) return errno_of(GetLastError());
+  // The room first, without moving the end of the file: a full disk or a
+  // quota is found before a byte changes.
+  FILE_ALLOCATION_INFO allocation{};
+  allocation.AllocationSize = size;
+  if (!SetFileInformationByHandle(to, FileAllocationInfo, &allocation, sizeof allocation)) {
+    const DWORD error = GetLastError();
+    // Nothing to reserve with (wine): the copy goes on without.
+    if (error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION &&
+        error != ERROR_INVALID_PARAMETER)
+      return errno_of(error);
+  }
+  static char buffer[1 << 16];
+  for (std::uint64_t at = 0; at < static_cast<std::uint64_t>(size.QuadPart);) {
+    OVERLAPPED place{};
+    place.Offset = static_cast<DWORD>(at);
+    place.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0, put = 0;
+    if (!ReadFile(from, buffer, sizeof buffer, &got, &place) || got == 0) return errno_of(GetLastError());
+    if (!WriteFile(to, buffer, got, &put, &place) || put != got) return errno_of(GetLastError());
+    at += got;
+  }
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile = size;
+  if (!SetFileInformationByHandle(to, FileEndOfFileInfo, &end, sizeof end)) return errno_of(GetLastError());
+  return FlushFileBuffers(to) ? 0 : errno_of(GetLastError());
 }
 
 int sync(int fd) { return _commit(fd) == 0 ? 0 : (errno != 0 ? errno : EIO); }
@@ -188,6 +241,19 @@ void close_file(int fd) {
   if (fd >= 0) _close(fd);
 }
 
+int identity_of(int fd, file_identity& identity, bool* regular) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
+  if (regular != nullptr) *regular = disk;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!disk || !GetFileInformationByHandle(handle, &information)) {
+    identity = {};
+    return disk ? errno_of(GetLastError()) : 0;
+  }
+  identity = identity_from(information);
+  return 0;
+}
+
 int identity_at(const location& where, const std::string& entry, file_identity& identity) {
   const HANDLE handle =
       CreateFileW(path_of(where, entry).c_str(), FILE_READ_ATTRIBUTES,
@@ -199,8 +265,7 @@ int identity_at(const location& where, const std::string& entry, file_identity& 
   const DWORD error = GetLastError();
   CloseHandle(handle);
   if (!known) return errno_of(error);
-  identity = {information.dwVolumeSerialNumber,
-              (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+  identity = identity_from(information);
   return 0;
 }
 
@@ -213,8 +278,18 @@ int rename_over(const location& where, const std::string& temporary) {
   return move_file(where, temporary, MOVEFILE_REPLACE_EXISTING);
 }
 
-void remove_entry(const location& where, const std::string& entry) {
-  DeleteFileW(path_of(where, entry).c_str());
+void remove_entry(const location& where, const std::string& entry, const file_identity& identity) {
+  // Opened, checked and marked for deletion through one handle: no other
+  // file under the name can be removed in between.
+  const HANDLE handle =
+      CreateFileW(path_of(where, entry).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileInformationByHandle(handle, &information) && identity_from(information) == identity)
+    mark_for_deletion(handle, true);
+  CloseHandle(handle);
 }
 
 void sync_directory(const location&) {}
@@ -263,7 +338,7 @@ void release_ending_signals() {
 
 void on_ending_signals(void (*)()) { SetConsoleCtrlHandler(on_console_event, TRUE); }
 
-void remove_now(int, const char*) {}
+void remove_now(int, const char*, const file_identity&) {}
 
 std::vector<std::string> arguments(int argc, char** argv) {
   int count = 0;

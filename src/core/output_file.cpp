@@ -11,8 +11,9 @@ namespace {
 // ".XXXXXXXX.tmp" after the entry's name.
 constexpr std::size_t temporary_suffix = 13;
 
-bool fail(file_failure* failure, file_step step, int code) {
-  if (failure != nullptr) *failure = {step, std::error_code(code > 0 ? code : EIO, std::generic_category())};
+bool fail(file_failure* failure, file_step step, int code, std::string detail = {}) {
+  if (failure != nullptr)
+    *failure = {step, std::error_code(code > 0 ? code : EIO, std::generic_category()), std::move(detail)};
   return false;
 }
 
@@ -38,6 +39,12 @@ std::string temporary_name(const std::string& entry, std::size_t name_max) {
   return entry.substr(0, keep) + "." + random_hex() + ".tmp";
 }
 
+// Whether a failed create says the folder takes no new file from this user
+// (its permissions, an immutable folder): the file is then written in
+// place. Any other failure (no space, no inode, a quota, too many open
+// files) fails the run.
+bool folder_takes_no_new_file(int code) { return code == EACCES || code == EPERM || code == EROFS; }
+
 // Flushes a stream and tells whether every write to it succeeded.
 int flushed(std::FILE* stream) {
   errno = 0;
@@ -53,22 +60,37 @@ void output_file::open_standard_output() {
   cleanup::install();
   route_ = output_route::standard_output;
   stream_ = stdout;
+  standard_output_regular_ = os::identity_of(fileno(stdout), standard_output_, &standard_output_regular_) == 0 &&
+                             standard_output_regular_;
+}
+
+bool output_file::writes_into(const os::file_identity& input) const {
+  return route_ == output_route::standard_output && standard_output_regular_ && standard_output_ == input;
 }
 
 bool output_file::open(const char* name, file_failure* failure) {
   cleanup::install();
-  const int code = os::open_result(name, target_);
-  if (code == os::entry_changed) return fail(failure, file_step::changed, 0);
+  int code = os::open_result(name, target_);
+  if (code == ECANCELED) return fail(failure, file_step::changed, 0);
   if (code != 0) return fail(failure, file_step::open, code);
-  if (!target_.existed) return create_temporary(false, failure);
-  if (target_.replaceable && create_temporary(true, nullptr)) {
-    if (os::take_over_group(fileno(stream_), target_)) return true;
-    discard_temporary();
+  if (!target_.existed) {
+    code = create_temporary(false);
+    return code == 0 || fail(failure, file_step::open, code);
+  }
+  if (!target_.regular) return start_straight(failure);
+  if (target_.replaceable && target_.named) {
+    code = create_temporary(true);
+    if (code == 0) {
+      if (os::take_over_group(fileno(stream_), target_)) return true;
+      discard_temporary();  // the group cannot be kept: in place keeps it
+    } else if (!folder_takes_no_new_file(code)) {
+      return fail(failure, file_step::open, code);
+    }
   }
   return start_in_place(failure);
 }
 
-bool output_file::create_temporary(bool private_mode, file_failure* failure) {
+int output_file::create_temporary(bool private_mode) {
   const std::size_t longest = os::longest_entry(target_.where);
   int code = EEXIST;
   int fd = -1;
@@ -79,46 +101,64 @@ bool output_file::create_temporary(bool private_mode, file_failure* failure) {
     const cleanup::signals_held held;
     code = os::create_exclusive(target_.where, name, private_mode, fd);
     if (code != 0) continue;
+    code = os::identity_of(fd, temporary_identity_);
     temporary_ = name;
-    if (!cleanup::note_temporary(target_.where, name)) {
-      code = ENAMETOOLONG;
+    if (code == 0) temporary_slot_ = cleanup::note_temporary(target_.where, name, temporary_identity_);
+    if (code == 0 && temporary_slot_ < 0) code = ENAMETOOLONG;
+    if (code != 0) {
       os::close_file(fd);
-      os::remove_entry(target_.where, temporary_);
+      os::remove_entry(target_.where, temporary_, temporary_identity_);
       temporary_.clear();
     }
   }
-  if (code != 0) return fail(failure, file_step::open, code);
+  if (code != 0) return code;
   route_ = output_route::replace_whole;
   stream_ = os::stream_on(fd);
   if (stream_ == nullptr) {
-    code = errno;
+    code = errno != 0 ? errno : EIO;
     os::close_file(fd);
     discard_temporary();
-    return fail(failure, file_step::open, code);
   }
-  return true;
+  return code;
 }
 
 bool output_file::start_in_place(file_failure* failure) {
   route_ = output_route::in_place;
-  // A regular file gets nothing until the whole result is there: it is
-  // spooled first. A device or a FIFO, or a file when no spool can be made,
-  // is written as the result is made.
+  // Nothing reaches the file until the whole result is there, so a run
+  // that fails leaves it as it was: without a spool, the run is refused.
   int fd = -1;
-  if (target_.regular && os::create_spool(target_.where, fd) == 0) {
-    spool_ = fd;
-  } else {
-    fd = target_.fd;
-    target_.fd = -1;  // the stream owns it now
-  }
+  if (const int code = os::create_spool(target_.where, fd); code != 0)
+    return fail(failure, file_step::spool, code);
+  spool_ = fd;
   stream_ = os::stream_on(fd);
   if (stream_ == nullptr) {
     const int code = errno;
     os::close_file(fd);
     spool_ = -1;
-    return fail(failure, file_step::open, code);
+    return fail(failure, file_step::spool, code);
   }
   return true;
+}
+
+bool output_file::start_straight(file_failure* failure) {
+  route_ = output_route::straight;
+  stream_ = os::stream_on(target_.fd);
+  if (stream_ == nullptr) return fail(failure, file_step::open, errno);
+  target_.fd = -1;  // the stream owns it now
+  return true;
+}
+
+int output_file::copy_in() {
+  // Copied over the file only while its entry still leads to it; a file
+  // that lost its last name (reached through /proc) has no entry to ask.
+  if (target_.named) {
+    os::file_identity now;
+    if (os::identity_at(target_.where, target_.where.entry, now) != 0 || now != target_.identity)
+      return ECANCELED;
+  }
+  // Whole or not at all, but for SIGKILL and a power cut.
+  const cleanup::signals_held held;
+  return os::copy_into(spool_, target_.fd);
 }
 
 bool output_file::commit(file_failure* failure) {
@@ -129,17 +169,10 @@ bool output_file::commit(file_failure* failure) {
   }
   const int fd = fileno(stream_);
   if (code == 0 && route_ == output_route::in_place) {
-    if (spool_ >= 0) {
-      // Copied over the file only while its entry still leads to it.
-      os::file_identity now;
-      if (os::identity_at(target_.where, target_.where.entry, now) != 0 || now != target_.identity) {
-        discard();
-        return fail(failure, file_step::changed, 0);
-      }
-      code = os::copy_into(spool_, target_.fd);
-    } else if (target_.regular) {
-      // Written straight over the file: what is left of the old one goes.
-      code = os::cut_here(fd);
+    code = copy_in();
+    if (code == ECANCELED) {
+      discard();
+      return fail(failure, file_step::changed, 0);
     }
   }
   if (code == 0 && route_ == output_route::replace_whole) {
@@ -164,56 +197,86 @@ bool output_file::commit(file_failure* failure) {
     discard();
     return fail(failure, file_step::write, code);
   }
-  const bool done = route_ == output_route::in_place || put_in_place(failure);
+  const bool done = route_ != output_route::replace_whole || put_in_place(failure);
   discard();
   return done;
+}
+
+bool output_file::temporary_is_ours() const {
+  os::file_identity found;
+  return os::identity_at(target_.where, temporary_, found) == 0 && found == temporary_identity_;
+}
+
+void output_file::forget_temporary() {
+  cleanup::forget_temporary(temporary_slot_);
+  temporary_slot_ = -1;
+  temporary_.clear();
 }
 
 bool output_file::put_in_place(file_failure* failure) {
   const os::location& where = target_.where;
   int code = 0;
-  if (target_.existed) {
-    // Swapped in one step with whatever the entry holds now, then checked:
-    // another program's file that took its place is swapped back and kept.
-    code = os::exchange(where, temporary_);
-    if (code == 0) {
-      os::file_identity swapped_out;
-      if (os::identity_at(where, temporary_, swapped_out) == 0 && swapped_out == target_.identity) {
-        os::remove_entry(where, temporary_);  // the old file
-        cleanup::forget_temporary();
-        temporary_.clear();
-        os::sync_directory(where);
-        return true;
-      }
-      if (os::exchange(where, temporary_) != 0) {
-        // Both files stay, under each other's names: nothing is removed.
-        cleanup::forget_temporary();
-        temporary_.clear();
-      }
-      return fail(failure, file_step::changed, 0);
-    }
-    if (code == ENOENT) return fail(failure, file_step::changed, 0);
-    if (code == EINVAL) {
-      // A file system that cannot swap (some network ones): checked, then
-      // renamed, with a moment between the two.
-      os::file_identity now;
-      if (os::identity_at(where, where.entry, now) != 0 || now != target_.identity)
-        return fail(failure, file_step::changed, 0);
-      code = os::rename_over(where, temporary_);
-    }
-  } else {
-    // A new file: a file another program made there meanwhile is kept.
-    code = os::rename_new(where, temporary_);
-    if (code == EEXIST) return fail(failure, file_step::changed, 0);
-    if (code == EINVAL) {
-      os::file_identity now;
-      if (os::identity_at(where, where.entry, now) != ENOENT) return fail(failure, file_step::changed, 0);
-      code = os::rename_over(where, temporary_);
-    }
+  if (target_.existed) return replace_existing(failure);
+  // A new file: a file another program made there meanwhile is kept.
+  code = os::rename_new(where, temporary_);
+  if (code == EINVAL) {
+    os::file_identity now;
+    if (os::identity_at(where, where.entry, now) != ENOENT) return fail(failure, file_step::changed, 0);
+    code = os::rename_over(where, temporary_);
+  }
+  if (code == EEXIST) return fail(failure, file_step::changed, 0);
+  if (code == ENOENT && !temporary_is_ours()) {
+    const std::string gone = temporary_;
+    forget_temporary();
+    return fail(failure, file_step::temporary_removed, 0, gone);
   }
   if (code != 0) return fail(failure, file_step::replace, code);
-  cleanup::forget_temporary();
-  temporary_.clear();
+  forget_temporary();
+  os::sync_directory(where);
+  return true;
+}
+
+bool output_file::replace_existing(file_failure* failure) {
+  const os::location& where = target_.where;
+  // Swapped in one step with whatever the entry holds now, then checked:
+  // the old file, now under the temporary's name, is removed; another
+  // program's file that took its place is swapped back and kept.
+  int code = os::exchange(where, temporary_);
+  if (code == 0) {
+    const std::string swapped = temporary_;
+    forget_temporary();  // the name no longer holds the run's file
+    os::file_identity found;
+    if (os::identity_at(where, swapped, found) == 0 && found == target_.identity) {
+      os::remove_entry(where, swapped, target_.identity);
+      os::sync_directory(where);
+      return true;
+    }
+    if (os::exchange(where, swapped) == 0 && os::identity_at(where, swapped, found) == 0 &&
+        found == temporary_identity_) {
+      os::remove_entry(where, swapped, temporary_identity_);
+      return fail(failure, file_step::changed, 0);
+    }
+    // Neither name holds what the run knows: both are left as they are.
+    return fail(failure, file_step::changed, 0, swapped);
+  }
+  if (code == ENOENT && !temporary_is_ours()) {
+    const std::string gone = temporary_;
+    forget_temporary();
+    return fail(failure, file_step::temporary_removed, 0, gone);
+  }
+  if (code == ENOENT) return fail(failure, file_step::changed, 0);
+  if (code != EINVAL) return fail(failure, file_step::replace, code);
+  // A file system that cannot swap (some network ones, Windows): checked
+  // against the file the run holds open, then renamed, with a moment
+  // between the two.
+  os::file_identity now;
+  if (os::identity_at(where, where.entry, now) != 0 || now != target_.identity)
+    return fail(failure, file_step::changed, 0);
+  os::close_file(target_.fd);
+  target_.fd = -1;
+  code = os::rename_over(where, temporary_);
+  if (code != 0) return fail(failure, file_step::replace, code);
+  forget_temporary();
   os::sync_directory(where);
   return true;
 }
@@ -224,9 +287,8 @@ void output_file::discard_temporary() {
   stream_ = nullptr;
   spool_ = -1;
   if (temporary_.empty()) return;
-  os::remove_entry(target_.where, temporary_);
-  cleanup::forget_temporary();
-  temporary_.clear();
+  os::remove_entry(target_.where, temporary_, temporary_identity_);
+  forget_temporary();
 }
 
 void output_file::discard() {

@@ -14,7 +14,9 @@ class result_file {
   // false with "NAME: cannot open: REASON" or the like in `error`.
   bool open(const std::string& name, std::string* error);
   std::FILE* stream() const { return file_.stream(); }
-  output_route route() const { return file_.route(); }
+  // Whether the result is written straight into the regular file `input`
+  // as it is made (see output_file::writes_into).
+  bool writes_into(const os::file_identity& input) const { return file_.writes_into(input); }
   // Puts the result in place once every line is written; `written` is the
   // writer's first failure, if any. Returns false with the message in
   // `error`, the earlier file left as it was.

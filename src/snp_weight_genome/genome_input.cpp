@@ -82,6 +82,7 @@ bool genome_input::open(const std::string& path, std::string* error) {
   } else if (const int code = os::open_input(path, fd); code != 0) {
     return refuse(file_step::open, code);
   }
+  os::identity_of(fd, identity_);
   file_ = hdopen(fd, "r");
   if (file_ == nullptr) {
     const int code = errno;

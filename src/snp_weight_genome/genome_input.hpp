@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "os.hpp"
+
 // What an input's first bytes say it holds.
 enum class input_holds {
   variants,  // VCF or BCF, plain, gzip or BGZF
@@ -36,6 +38,8 @@ class genome_input {
   const std::string& other_name() const { return other_name_; }
   // Whether the text begins "##gff-version 3".
   bool gff3() const { return gff3_; }
+  // Which file it is.
+  const os::file_identity& identity() const { return identity_; }
 
   // The input read as VCF or BCF through htslib, a UTF-8 byte order mark
   // skipped; owned by this object. Only for `variants`.
@@ -56,6 +60,7 @@ class genome_input {
   BGZF* text_ = nullptr;
   input_holds holds_ = input_holds::text;
   std::string other_name_;
+  os::file_identity identity_;
   bool byte_order_mark_ = false;
   bool gff3_ = false;
 };

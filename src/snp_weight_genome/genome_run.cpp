@@ -67,6 +67,11 @@ int run_genome(const genome_options& options, std::string* error, std::vector<st
 
   result_file output;
   if (!output.open(options.output, error)) return GENOME_REFUSED;
+  for (const genome_input* input : {&snp_input, &region_input})
+    if (output.writes_into(input->identity())) {
+      *error = messages::about(input->path(), messages::input_is_output());
+      return GENOME_REFUSED;
+    }
 
   region_index index(options.exact_chromosome_names, options.names);
   const region_options how{*regions_format,    options.features, options.upstream,
