@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -93,13 +94,16 @@ int resolve_entry(const std::string& name, location& where, bool& missing) {
       missing = !found;
       return 0;
     }
-    std::string target(static_cast<std::size_t>(status.st_size) + 1, '\0');
-    const ssize_t length = may_follow(directory, status)
-                               ? readlinkat(directory, entry.c_str(), target.data(), target.size())
-                               : (errno = EACCES, -1);
+    // The link's size is a hint: /proc's links say 64 whatever they hold.
+    std::string target(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, 256), '\0');
+    ssize_t length = may_follow(directory, status) ? 0 : (errno = EACCES, -1);
+    while (length >= 0 && target.size() <= 65536 &&
+           (length = readlinkat(directory, entry.c_str(), target.data(), target.size())) >= 0 &&
+           static_cast<std::size_t>(length) >= target.size())
+      target.resize(target.size() * 2);
     if (length < 0 || static_cast<std::size_t>(length) >= target.size()) {
       close(directory);
-      return length < 0 ? errno : ECANCELED;  // the link changed meanwhile
+      return length < 0 ? errno : ENAMETOOLONG;
     }
     target.resize(static_cast<std::size_t>(length));
     path = target;
