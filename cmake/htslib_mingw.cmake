@@ -59,5 +59,9 @@ set_target_properties(htslib::htslib PROPERTIES
   IMPORTED_LOCATION "${htslib_library}"
   INTERFACE_INCLUDE_DIRECTORIES "${htslib_include}"
   # libhts.a's own needs: zlib, threads, and Winsock for hfile.c's sockets.
-  INTERFACE_LINK_LIBRARIES "${MINGW_ZLIB};Threads::Threads;ws2_32")
+  INTERFACE_LINK_LIBRARIES "${MINGW_ZLIB};Threads::Threads;ws2_32"
+  # htslib's configure makes off_t 64 bits wide, and hFILE holds one: code
+  # that includes its headers must agree, or hread() and its kin, inline
+  # there, read the struct's later fields in the wrong place.
+  INTERFACE_COMPILE_DEFINITIONS "_FILE_OFFSET_BITS=64")
 add_dependencies(htslib::htslib htslib_mingw)
