@@ -8,6 +8,7 @@
 #include "chromosomes.hpp"
 #include "fields.hpp"
 #include "formats.hpp"
+#include "genome_records.hpp"
 #include "region_index.hpp"
 #include "region_rule.hpp"
 
@@ -144,69 +145,71 @@ TEST(LineFieldsTest, SplitAndNumbers) {
 }
 
 // The index against the rule as the literal loop, on random regions
-// (overlapping, nested, equal, reversed) and random positions, asked in
-// order and out of order: the weight, and with names the names of every
-// region that holds the position, in file order, each once.
+// (overlapping, nested, equal, reversed) of up to three classes, kept or
+// merged, and random positions, asked in order and out of order through
+// one cursor: the classes, and the regions that hold the position in file
+// order.
 TEST(RegionIndexTest, MatchesTheLiteralLoop) {
   std::mt19937 random(20261209);
   for (int round = 0; round < 60; ++round) {
-    const bool with_names = round % 2 == 1;
-    region_index index(false, with_names);
+    const unsigned classes = 1 + round % 3;
+    const bool keep = round % 5 != 0;
+    region_index index(false, keep, classes);
     struct kept {
       std::uint32_t chromosome;
       genome_region region;
-      std::string name;
+      unsigned region_class;
     };
     std::vector<kept> all;
     const int chromosomes = 1 + static_cast<int>(random() % 3);
-    for (int k = static_cast<int>(random() % 300); k > 0; --k) {
+    for (int k = static_cast<int>(random() % (round % 10 == 0 ? 3000 : 300)); k > 0; --k) {
       const std::string chromosome_name = std::string("chr").append(std::to_string(random() % chromosomes));
       const auto chromosome = index.chromosomes().add(chromosome_name);
       const std::int64_t start = static_cast<std::int64_t>(random() % 400) - 50;
       const genome_region region{start, start + static_cast<std::int64_t>(random() % 40) - 5};
-      const std::string name = std::string("g").append(std::to_string(random() % 50));
-      index.add(chromosome, region.start, region.end, with_names ? index.add_name(name) : NO_NAME);
-      all.push_back({chromosome, region, name});
+      const unsigned region_class = static_cast<unsigned>(random() % classes);
+      index.add(chromosome, region.start, region.end, NO_NAME, region_class);
+      all.push_back({chromosome, region, region_class});
     }
     index.finish();
     std::vector<std::int64_t> positions;
     for (int k = 0; k < 400; ++k) positions.push_back(static_cast<std::int64_t>(random() % 420) - 60);
     if (round % 4 < 2) std::sort(positions.begin(), positions.end());
+    index_cursor cursor;
+    std::vector<std::uint32_t> ids;
     for (std::uint32_t c = 0; c < index.chromosomes().size(); ++c) {
       for (std::int64_t p : positions) {
-        bool expected_inside = false;
-        std::vector<std::string> holding;
-        for (const kept& r : all) {
-          if (r.chromosome != c || !inside(p, r.region)) continue;
-          expected_inside = true;
-          if (std::find(holding.begin(), holding.end(), r.name) == holding.end()) holding.push_back(r.name);
+        std::uint64_t expected_classes = 0;
+        std::vector<std::uint32_t> expected_ids;
+        for (std::uint32_t id = 0; id < all.size(); ++id) {
+          if (all[id].chromosome != c || !inside(p, all[id].region)) continue;
+          expected_classes |= std::uint64_t{1} << all[id].region_class;
+          expected_ids.push_back(id);
         }
-        std::string expected_names;
-        for (const std::string& name : holding)
-          expected_names.append(expected_names.empty() ? "" : ",").append(name);
-        std::string names;
-        EXPECT_EQ(index.lookup(c, p, &names), expected_inside) << "round " << round << ", position " << p;
-        if (with_names) {
-          EXPECT_EQ(names, expected_names) << "round " << round << ", position " << p;
-        }
+        EXPECT_EQ(index.classes_at(c, p, cursor), expected_classes) << "round " << round << ", position " << p;
+        if (!keep) continue;
+        index.regions_at(c, p, ids);
+        EXPECT_EQ(ids, expected_ids) << "round " << round << ", position " << p;
       }
     }
   }
 }
 
 // Bounds at the ends of what a position may be (2^62 either way) are held
-// and found without overflow, with and without names.
+// and found without overflow.
 TEST(RegionIndexTest, TheWidestBounds) {
   constexpr std::int64_t most = std::int64_t{1} << 62;
-  for (bool with_names : {false, true}) {
-    region_index index(false, with_names);
-    const auto c = index.chromosomes().add("1");
-    index.add(c, -most, most, with_names ? index.add_name("all") : NO_NAME);
-    index.add(c, most, most, with_names ? index.add_name("top") : NO_NAME);
-    index.finish();
-    std::string names;
-    for (std::int64_t p : {-most, std::int64_t{0}, most}) EXPECT_TRUE(index.lookup(c, p, &names)) << p;
-    EXPECT_EQ(names, with_names ? "all,top" : "");
+  region_index index(false, true, 2);
+  const auto c = index.chromosomes().add("1");
+  index.add(c, -most, most, index.names().add("all"), 0);
+  index.add(c, most, most, index.names().add("top"), 1);
+  index.finish();
+  index_cursor cursor;
+  std::vector<std::uint32_t> ids;
+  for (std::int64_t p : {-most, std::int64_t{0}, most}) {
+    EXPECT_EQ(index.classes_at(c, p, cursor), p == most ? 3U : 1U) << p;
+    index.regions_at(c, p, ids);
+    EXPECT_EQ(ids.size(), p == most ? 2U : 1U) << p;
   }
 }
 

@@ -76,7 +76,7 @@ std::vector<std::string> snp_weight_genome_examples() {
       about("genes.gtf.gz", compressed_twice("gzip", "gzip")),
       about("regions.bed", other_format("a CRAM file", "BED")),
       at_line("regions.bed", 1, control_byte(0x01, "BED")),
-      about("snps.vcf.gz", damaged("BGZF", 81920)),
+      about("snps.vcf.gz", damaged("BGZF", "after line 81920")),
       about("snps.vcf.gz", no_eof_block()),
       about("snps.vcf", no_fileformat_line()),
       about("snps.vcf", no_vcf_header()),

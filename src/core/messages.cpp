@@ -181,8 +181,8 @@ std::string bad_length(std::string_view option, std::string_view text) {
   return std::string(option) + ": " + std::string(text) + " is not a length in bases (50000, 35k, 1M)";
 }
 
-std::string damaged(std::string_view compression, std::int64_t byte) {
-  return "truncated or corrupt " + std::string(compression) + " data at byte " + std::to_string(byte) +
+std::string damaged(std::string_view compression, std::string_view place) {
+  return "truncated or corrupt " + std::string(compression) + " data " + std::string(place) +
          "; the file is damaged or incomplete";
 }
 

@@ -43,8 +43,8 @@ std::string not_text(std::string_view file, input_kind kind);
 
 // What is wrong at a line, for at_line(): "SNP name longer than 19
 // characters", "field 2 holds a NUL byte", "position out of range", "more
-// than 2000 SNP records", "more than 4294967296 characters of whitespace in
-// a row".
+// than 2000 SNP records", "more than 16777216 characters of whitespace in a
+// row".
 std::string too_long(std::string_view field, std::uint64_t limit);
 std::string holds_nul(std::string_view field);
 std::string out_of_range(std::string_view field);
@@ -92,12 +92,13 @@ std::string bad_weights(std::string_view text);
 std::string bad_length(std::string_view option, std::string_view text);
 
 // An input that is not what it should be, or not whole: "truncated or
-// corrupt BGZF data at byte 81920; the file is damaged or incomplete", "no
+// corrupt BGZF data after line 81920; the file is damaged or incomplete"
+// (`place`: "after line 81920", "after record 7"), "no
 // BGZF end-of-file block; the file is truncated or incomplete",
 // "compressed twice (gzip inside gzip); decompress it first", "a CRAM file,
 // not BED", "not text: byte 0x01 (BED is text)", "line longer than
 // 16777216 characters", "start is 0; GTF positions start at 1".
-std::string damaged(std::string_view compression, std::int64_t byte);
+std::string damaged(std::string_view compression, std::string_view place);
 std::string no_eof_block();
 std::string compressed_twice(std::string_view inner, std::string_view outer);
 std::string other_format(std::string_view what, std::string_view expected);

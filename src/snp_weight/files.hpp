@@ -1,5 +1,5 @@
-// Opening the input files. The result file is opened by
-// platform::output_file.
+// Opening the input files. The result file is opened by the core's
+// result_file.
 //
 // Inputs are opened in binary mode on every platform: the reader applies
 // the text-stream rules itself (CR is whitespace, Ctrl-Z ends the input),

@@ -24,7 +24,6 @@ class chromosome_names {
   // How many chromosomes, and the first spelling of each.
   std::size_t size() const { return first_spelling_.size(); }
   std::string_view first_spelling(std::uint32_t chromosome) const { return first_spelling_[chromosome]; }
-  bool exact() const { return exact_; }
 
   // The key that `written` is matched by.
   std::string key_of(std::string_view written) const;

@@ -88,11 +88,6 @@ separator separator_of(std::string_view header) {
   return separator::whitespace;
 }
 
-bool is_comment_line(std::string_view line, bool bed) {
-  return line.empty() || line.front() == '#' ||
-         (bed && (line.starts_with("track") || line.starts_with("browser")));
-}
-
 number_status parse_integer(std::string_view text, std::int64_t& value) {
   constexpr std::uint64_t limit = std::uint64_t{1} << 62;
   const char* at = text.data();

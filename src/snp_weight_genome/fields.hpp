@@ -27,7 +27,10 @@ separator separator_of(std::string_view header);
 
 // Whether a line holds no record: it is empty or a "#" comment, or, in BED,
 // a "track" or "browser" line.
-bool is_comment_line(std::string_view line, bool bed);
+inline bool is_comment_line(std::string_view line, bool bed) {
+  return line.empty() || line.front() == '#' ||
+         (bed && (line.starts_with("track") || line.starts_with("browser")));
+}
 
 enum class number_status { stored, not_a_number, out_of_range };
 

@@ -1,13 +1,9 @@
-// The file formats snp_weight_genome reads, what a file's name says of its
-// format, and what a run is asked to do.
+// The file formats snp_weight_genome reads, and what a file's name says of
+// its format.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 enum class snp_format {
   vcf,    // VCF or BCF: CHROM, POS, ID
@@ -22,29 +18,6 @@ enum class region_format {
   gtf,    // nine columns, 1-based, inclusive; the lines of the chosen feature types
   gff3,   // the same columns as GTF
   table,  // chromosome, start, end (1-based, inclusive)
-};
-
-// What a run is asked to do.
-struct genome_options {
-  std::string snps;
-  std::string regions;
-  std::optional<snp_format> snps_format;        // from the name, or the contents, when absent
-  std::optional<region_format> regions_format;  // likewise
-  std::vector<std::string> features{"gene"};    // the GTF or GFF3 feature types
-  bool exact_chromosome_names = false;
-  std::string output = "weight.txt";  // "-" for the standard output
-  bool columns = false;               // the chromosome and position too
-  bool names = false;                 // the names of the regions that hold each SNP
-  bool header = false;                // a first line naming the columns
-  double inside_weight;
-  double outside_weight;
-  std::int64_t upstream = 0;    // bases added to each region before its start, by strand
-  std::int64_t downstream = 0;  // and after its end
-  bool split = false;           // a BED12 file's blocks are the regions
-  bool snvs_only = false;       // VCF and BCF: single-base REF and ALTs only
-  // A table's name, chromosome and position columns: header names or
-  // 1-based numbers.
-  std::optional<std::array<std::string, 3>> snp_columns;
 };
 
 // The format a file's name says, after any ".gz" or ".bgz" ("genes.gtf.gz"

@@ -5,12 +5,14 @@
 // lookups), and a file in another format is refused by name.
 #pragma once
 
-#include <htslib/bgzf.h>
+#include <htslib/hfile.h>
 #include <htslib/hts.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "byte_source.hpp"
 #include "os.hpp"
 
 // What an input's first bytes say it holds.
@@ -33,39 +35,33 @@ class genome_input {
   // zstd, or twice), or is text in UTF-16 or UTF-32.
   bool open(const std::string& path, std::string* error);
   const std::string& path() const { return path_; }
+  const os::file_identity& identity() const { return identity_; }
   input_holds holds() const { return holds_; }
+  // For `variants`: BCF rather than VCF text.
+  bool binary() const { return binary_; }
   // For `other`: "a CRAM file", "an htsget ticket", ...
   const std::string& other_name() const { return other_name_; }
-  // Whether the text begins "##gff-version 3".
-  bool gff3() const { return gff3_; }
-  // Which file it is.
-  const os::file_identity& identity() const { return identity_; }
+  // The first bytes of its text (inflated, without a byte order mark).
+  std::string_view first_text() const { return first_text_; }
 
-  // The input read as VCF or BCF through htslib, a UTF-8 byte order mark
-  // skipped; owned by this object. Only for `variants`.
-  htsFile* variants(std::string* error);
-  // The input read as text: plain, gzip and BGZF alike; owned by this
-  // object.
-  BGZF* text(std::string* error);
-  // After a line was refused: whether the input is damaged further on.
-  // gzip checks its data only at the end of a stream, so a damaged file
-  // may give nonsense lines first; what is left of it is read through to
-  // tell. Returns the message that names the damage, or "".
-  std::string damage_further_on();
+  // The input as text, plain, gzip or BGZF, BGZF blocks inflated on
+  // `threads` threads: once.
+  std::unique_ptr<byte_source> text(int threads, std::string* error);
+  // The input as BCF through htslib, owned by this object: once.
+  htsFile* variants(int threads, std::string* error);
 
  private:
-  std::string path_;
-  hFILE* file_ = nullptr;  // until variants() or text() takes it over
-  htsFile* variants_ = nullptr;
-  BGZF* text_ = nullptr;
-  input_holds holds_ = input_holds::text;
-  std::string other_name_;
-  os::file_identity identity_;
-  bool byte_order_mark_ = false;
-  bool gff3_ = false;
-};
+  // Looks at the first bytes: what they hold, inside any compression.
+  bool look(std::string* error);
 
-// Whether the data read so far from `fp` were whole: "" if so, else the
-// message ("PATH: truncated or corrupt BGZF data at byte N; ...", "PATH:
-// no BGZF end-of-file block; ...", or a read error).
-std::string damage_of(BGZF* fp, std::string_view path);
+  std::string path_;
+  os::file_identity identity_;
+  hFILE* file_ = nullptr;  // until text() or variants() takes it over
+  htsFile* variants_ = nullptr;
+  input_holds holds_ = input_holds::text;
+  bool binary_ = false;
+  bool compressed_ = false;
+  bool bgzf_blocks_ = false;
+  std::string other_name_;
+  std::string first_text_;
+};

@@ -1,6 +1,8 @@
 // snp_weight_genome's record types and bounds.
 #pragma once
 
+#include <htslib/vcf.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,23 +15,16 @@ struct genome_region {
   std::int64_t end;
 };
 
-// A region as its file gives it, before it is indexed: its bounds, its
-// strand ('+', '-' or '.'), and its name as an index into the region names
-// (NO_NAME when it has none).
-struct named_region {
-  std::int64_t start;
-  std::int64_t end;
-  std::uint32_t name;
-  char strand;
-};
-inline constexpr std::uint32_t NO_NAME = 0xFFFFFFFF;
-
-// One SNP as it is read. The views point into the reader's line and hold
-// until the next SNP is read.
+// One SNP as a reader gives it. The views point into the reader's line or
+// record, and hold until the next SNP is read.
 struct genome_snp {
-  std::string_view name;        // empty when the file gives none
-  std::string_view chromosome;  // as written
-  std::int64_t position;        // 1-based
+  std::string_view name;          // empty when the file gives none ("." or empty)
+  std::string_view chromosome;    // as written
+  std::string_view match;         // the chromosome that regions are matched by (PLINK's 23 is X)
+  std::int64_t position = 0;      // 1-based
+  std::string_view alt;           // the ALT allele, or A1: empty where the format has none
+  std::string_view centimorgans;  // a .bim's third column, else empty
+  bcf1_t* variant = nullptr;      // VCF and BCF: the record as read, for an output that writes it back
 };
 
 // The longest line of a text input: no file of these formats comes near,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "formats.hpp"
+#include "options.hpp"
 
 // Exit statuses.
 inline constexpr int GENOME_REFUSED = 1;  // an input refused, or the result not written

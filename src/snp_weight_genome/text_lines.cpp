@@ -1,10 +1,8 @@
 #include "text_lines.hpp"
 
-#include <htslib/hfile.h>
-
+#include <algorithm>
 #include <cstring>
 
-#include "genome_input.hpp"
 #include "genome_records.hpp"
 #include "messages.hpp"
 
@@ -18,91 +16,137 @@ constexpr std::size_t looked_at = 4096;
 // feed are text).
 bool is_control(unsigned char c) { return c < 0x20 && (c < '\t' || c > '\r'); }
 
-}  // namespace
-
-text_lines::text_lines(BGZF* fp, std::string_view path, std::string_view format)
-    : fp_(fp), path_(path), format_(format) {}
-
-bool text_lines::next_block(std::string* error) {
-  if (ended_) return false;
-  // All of this block is taken: the next one is read from the start of the
-  // buffer (gzip inflates after block_offset), and a failure names where
-  // the block began.
-  fp_->block_address = htell(fp_->fp);
-  fp_->block_offset = fp_->block_length = 0;
-  if (bgzf_read_block(fp_) != 0 || fp_->block_length == 0) {
-    ended_ = true;
-    *error = damage_of(fp_, path_);
-    return false;
-  }
-  next_ = static_cast<const char*>(fp_->uncompressed_block);
-  block_end_ = next_ + fp_->block_length;
-  // A NUL byte is looked for once per block, not once per line.
-  nul_ = static_cast<const char*>(std::memchr(next_, '\0', static_cast<std::size_t>(fp_->block_length)));
-  return begun_ || begin(error);
+// The last line end in [from, to), or nullptr.
+const char* last_line_end(const char* from, const char* to) {
+  while (to != from)
+    if (*--to == '\n') return to;
+  return nullptr;
 }
 
-bool text_lines::begin(std::string* error) {
+}  // namespace
+
+void text_chunk::reserve(std::size_t wanted) {
+  if (wanted <= capacity) return;
+  const std::size_t grown = std::max(wanted, capacity + capacity / 2);
+  auto larger = std::make_unique_for_overwrite<char[]>(grown);
+  if (size > 0) std::memcpy(larger.get(), bytes.get(), size);
+  bytes = std::move(larger);
+  capacity = grown;
+}
+
+text_chunks::text_chunks(byte_source& source, std::string_view path, std::string_view format)
+    : source_(source), path_(path), format_(format) {}
+
+std::string text_chunks::failure_message(std::int64_t lines_before) const {
+  if (!failure_.empty()) return failure_;
+  if (too_long_) return messages::at_line(path_, lines_before + 1, messages::line_too_long(MAX_LINE_LENGTH));
+  return source_.failure_message(
+      path_, lines_before == 0 ? std::string("before its first line") : "after line " + std::to_string(lines_before));
+}
+
+bool text_chunks::read_more(text_chunk& chunk, std::size_t room) {
+  chunk.reserve(chunk.size + room + 1);  // and a byte to end the last line with
+  const std::ptrdiff_t got = source_.read(chunk.bytes.get() + chunk.size, room);
+  if (got < 0) {
+    source_failed_ = true;
+    return false;
+  }
+  ended_ = got == 0;
+  chunk.size += static_cast<std::size_t>(got);
+  return true;
+}
+
+bool text_chunks::begin(text_chunk& chunk) {
   begun_ = true;
-  if (block_end_ - next_ >= 3 && std::memcmp(next_, "\xEF\xBB\xBF", 3) == 0) next_ += 3;
-  const char* last = std::min(block_end_, next_ + looked_at);
+  // Enough bytes to see the mark and to tell text from a binary file,
+  // however the source hands them out.
+  while (chunk.size < looked_at + 3 && !ended_ && !source_failed_) read_more(chunk, looked_at + 3 - chunk.size);
+  if (chunk.size >= 3 && std::memcmp(chunk.bytes.get(), "\xEF\xBB\xBF", 3) == 0) {
+    std::memmove(chunk.bytes.get(), chunk.bytes.get() + 3, chunk.size - 3);
+    chunk.size -= 3;
+  }
   std::int64_t line = 1;
-  for (const char* at = next_; at < last; ++at) {
-    const auto c = static_cast<unsigned char>(*at);
+  for (std::size_t at = 0; at < std::min(chunk.size, looked_at); ++at) {
+    const auto c = static_cast<unsigned char>(chunk.bytes[at]);
     line += c == '\n';
     if (is_control(c)) {
-      *error = messages::at_line(path_, line,
-                                 c == 0 ? messages::holds_nul("line") : messages::control_byte(c, format_));
+      failure_ =
+          messages::at_line(path_, line, c == 0 ? messages::holds_nul("line") : messages::control_byte(c, format_));
       return false;
     }
   }
   return true;
 }
 
-std::string_view text_lines::take_line(const char* start, std::size_t length) {
-  ++line_number_;
-  if (length > 0 && start[length - 1] == '\r') --length;
-  return {start, length};
-}
-
-bool text_lines::next(std::string_view& line, std::string* error) {
-  const auto refuse = [&](const std::string& what) {
-    *error = messages::at_line(path_, line_number_ + 1, what);
-    return false;
-  };
-  // Whether the block's first NUL byte lies in [from, to).
-  const auto nul_in = [this](const char* from, const char* to) {
-    return nul_ != nullptr && nul_ >= from && nul_ < to;
-  };
-  spanning_.clear();
+bool text_chunks::next(text_chunk& chunk, std::size_t size) {
+  if (!failure_.empty() || too_long_ || (source_failed_ && rest_.size == 0)) return false;
+  std::swap(chunk, rest_);
+  rest_.size = 0;
+  if (!begun_ && !begin(chunk)) return false;
+  std::size_t searched = 0;  // chunk[0, searched) holds no line end
   for (;;) {
-    const char* end = next_ == nullptr ? nullptr
-                                       : static_cast<const char*>(std::memchr(
-                                             next_, '\n', static_cast<std::size_t>(block_end_ - next_)));
-    if (end != nullptr) {
-      const char* start = next_;
-      next_ = end + 1;
-      if (nul_in(start, end)) return refuse(messages::holds_nul("line"));
-      if (spanning_.empty()) {
-        line = take_line(start, static_cast<std::size_t>(end - start));
+    // The whole lines read before the source failed are handed out first.
+    if (chunk.size >= size || ended_ || source_failed_) {
+      const char* first = chunk.bytes.get();
+      if (const char* end = last_line_end(first + searched, first + chunk.size)) {
+        const std::size_t kept = static_cast<std::size_t>(end - first) + 1;
+        rest_.reserve(chunk.size - kept + 1);
+        rest_.size = chunk.size - kept;
+        if (rest_.size > 0) std::memcpy(rest_.bytes.get(), first + kept, rest_.size);
+        chunk.size = kept;
         return true;
       }
-      spanning_.append(start, end);
-      break;
+      searched = chunk.size;
+      if (source_failed_) return false;
+      if (ended_) return chunk.size > 0;  // the last line, without its line end
+      if (chunk.size > MAX_LINE_LENGTH) {
+        too_long_ = true;
+        return false;
+      }
     }
-    // The line runs on past this block.
-    if (next_ != nullptr) {
-      if (nul_in(next_, block_end_)) return refuse(messages::holds_nul("line"));
-      spanning_.append(next_, block_end_);
-      next_ = block_end_;
-      if (spanning_.size() > MAX_LINE_LENGTH) return refuse(messages::line_too_long(MAX_LINE_LENGTH));
-    }
-    if (!next_block(error)) {
-      // The end of the data: a last line without its line end, or none.
-      if (!error->empty() || spanning_.empty()) return false;
-      break;
-    }
+    const std::size_t room = chunk.size < size ? size - chunk.size : std::size_t{1} << 16;
+    read_more(chunk, room);
   }
-  line = take_line(spanning_.data(), spanning_.size());
-  return true;
+}
+
+std::string text_chunks::damage_further_on(std::int64_t lines_before) {
+  if (!source_.checked_at_end()) return {};
+  source_.read_to_end();
+  return source_.failure() == source_failure::damaged ? failure_message(lines_before) : std::string();
+}
+
+chunk_lines::chunk_lines(std::string_view chunk, std::int64_t first_line, std::string_view path)
+    : rest_(chunk),
+      nul_(chunk.empty() ? nullptr : static_cast<const char*>(std::memchr(chunk.data(), '\0', chunk.size()))),
+      path_(path),
+      line_number_(first_line - 1) {}
+
+bool chunk_lines::refuse_nul(std::string* error) const {
+  *error = messages::at_line(path_, line_number_, messages::holds_nul("line"));
+  return false;
+}
+
+text_lines::text_lines(byte_source& source, std::string_view path, std::string_view format)
+    : chunks_(source, path, format), lines_({}, 1, chunks_.path()) {}
+
+bool text_lines::next_chunk(std::string_view& line, std::string* error) {
+  for (;;) {
+    // Chunks of about 64 KiB: a buffer that stays in the cache.
+    if (!chunks_.next(chunk_, std::size_t{1} << 16)) {
+      if (chunks_.failed()) *error = chunks_.failure_message(lines_.line_number());
+      return false;
+    }
+    lines_ = chunk_lines(chunk_.view(), lines_.line_number() + 1, chunks_.path());
+    if (lines_.next(line, error)) return true;
+    if (!error->empty()) return false;
+  }
+}
+
+std::string text_lines::read_to_end() {
+  std::int64_t lines = lines_.line_number();
+  while (chunks_.next(chunk_, std::size_t{1} << 16)) {
+    const std::string_view text = chunk_.view();
+    lines += static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n'));
+  }
+  return chunks_.failed() ? chunks_.failure_message(lines) : std::string();
 }

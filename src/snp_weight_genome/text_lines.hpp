@@ -1,51 +1,125 @@
-// The lines of a text input, read whole or refused: plain, gzip or BGZF
-// (through htslib's BGZF reader, which reads all three).
+// The lines of a text input, read whole or refused, from a byte source
+// (plain, gzip or BGZF; bytes in memory in the tests).
+//  - text_chunks hands out whole lines a chunk at a time, which threads can
+//    split and read apart; it skips a UTF-8 byte order mark, refuses a
+//    control byte among the first bytes (not text) and a line longer than
+//    MAX_LINE_LENGTH, and words a failed or damaged source.
+//  - chunk_lines splits one chunk into its lines: without their line end
+//    (LF or CR LF), numbered, and refused when one holds a NUL byte.
+//  - text_lines is the two in one, for a reader that takes one line at a
+//    time.
+// Every message is "PATH:LINE: what" or "PATH: what".
 #pragma once
 
-#include <htslib/bgzf.h>
-
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "byte_source.hpp"
+
+// Bytes of text in a buffer that grows without clearing what it adds.
+struct text_chunk {
+  std::unique_ptr<char[]> bytes;
+  std::size_t capacity = 0;
+  std::size_t size = 0;
+
+  std::string_view view() const { return {bytes.get(), size}; }
+  // Room for `wanted` bytes, the first `size` kept.
+  void reserve(std::size_t wanted);
+};
+
+class text_chunks {
+ public:
+  // Reads `source`, which must outlive it. `path` and `format` ("BED") are
+  // for messages.
+  text_chunks(byte_source& source, std::string_view path, std::string_view format);
+  text_chunks(const text_chunks&) = delete;
+  text_chunks& operator=(const text_chunks&) = delete;
+
+  // The next chunk of whole lines into `chunk` (the input's last line may
+  // lack its line end): about `size` bytes, or one longer line. False at
+  // the end of the input, or when it failed (see failed()).
+  bool next(text_chunk& chunk, std::size_t size);
+  bool failed() const { return !failure_.empty() || source_failed_ || too_long_; }
+  // The failure as a message, given how many lines the chunks handed out
+  // hold (the caller counts them as it reads them).
+  std::string failure_message(std::int64_t lines_before) const;
+  const std::string& path() const { return path_; }
+  // After a line was refused: the message that names damage further on in
+  // the input, which explains the refusal, or "".
+  std::string damage_further_on(std::int64_t lines_before);
+
+ private:
+  // Reads up to `room` more bytes into `chunk`. False when the source
+  // fails; at its end, ended_ is set.
+  bool read_more(text_chunk& chunk, std::size_t room);
+  // The checks of the first bytes: a byte order mark, control bytes.
+  bool begin(text_chunk& chunk);
+
+  byte_source& source_;
+  std::string path_;
+  std::string format_;
+  text_chunk rest_;  // bytes after the last whole line handed out
+  bool begun_ = false;
+  bool ended_ = false;
+  bool source_failed_ = false;
+  bool too_long_ = false;  // a line longer than MAX_LINE_LENGTH
+  std::string failure_;    // a failure worded already (among the first bytes)
+};
+
+class chunk_lines {
+ public:
+  // The lines of `chunk`, the first of which is line `first_line` of `path`.
+  chunk_lines(std::string_view chunk, std::int64_t first_line, std::string_view path);
+
+  // The next line; false at the end of the chunk, or with "PATH:LINE: line
+  // holds a NUL byte" in `error`.
+  bool next(std::string_view& line, std::string* error) {
+    if (rest_.empty()) return false;
+    const auto* end = static_cast<const char*>(std::memchr(rest_.data(), '\n', rest_.size()));
+    const std::size_t length = end == nullptr ? rest_.size() : static_cast<std::size_t>(end - rest_.data());
+    line = rest_.substr(0, length);
+    rest_.remove_prefix(end == nullptr ? length : length + 1);
+    ++line_number_;
+    if (nul_ != nullptr && nul_ >= line.data() && nul_ < line.data() + line.size()) return refuse_nul(error);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return true;
+  }
+  // The number of the line last given.
+  std::int64_t line_number() const { return line_number_; }
+
+ private:
+  bool refuse_nul(std::string* error) const;
+
+  std::string_view rest_;
+  const char* nul_;  // the chunk's first NUL byte, or nullptr
+  std::string_view path_;
+  std::int64_t line_number_;
+};
 
 class text_lines {
  public:
-  // Reads `fp`, which stays owned by the caller. `path` and `format`
-  // ("BED") are for messages.
-  text_lines(BGZF* fp, std::string_view path, std::string_view format);
-  text_lines(const text_lines&) = delete;
-  text_lines& operator=(const text_lines&) = delete;
+  text_lines(byte_source& source, std::string_view path, std::string_view format);
 
-  // The next line, without its line end (LF or CR LF), numbered from 1; a
-  // UTF-8 byte order mark before the first is skipped. Returns false at the
-  // end of the input, or with a message in `error`: the compressed data are
-  // damaged or cut short, or the line holds a NUL byte, a control byte
-  // among the first bytes (not text), or more than MAX_LINE_LENGTH bytes.
-  // The line holds until the next call.
-  bool next(std::string_view& line, std::string* error);
-  std::int64_t line_number() const { return line_number_; }
-  const std::string& path() const { return path_; }
+  // The next line, numbered from 1; false at the end of the input, or with
+  // a message in `error`. The line holds until the next call.
+  bool next(std::string_view& line, std::string* error) {
+    return lines_.next(line, error) || (error->empty() && next_chunk(line, error));
+  }
+  std::int64_t line_number() const { return lines_.line_number(); }
+  const std::string& path() const { return chunks_.path(); }
+  // Reads to the end, so that damage there is found (a GFF3 file's FASTA
+  // section): "" or the message.
+  std::string read_to_end();
+  std::string damage_further_on() { return chunks_.damage_further_on(lines_.line_number()); }
 
  private:
-  // Moves to the next block of data. Returns false at the end of the data,
-  // or with a message in `error`.
-  bool next_block(std::string* error);
-  // The checks of the first bytes: a byte order mark, control bytes.
-  bool begin(std::string* error);
-  // Counts the line [start, start + length) and gives it without its CR.
-  std::string_view take_line(const char* start, std::size_t length);
+  // Reads the next chunk, and gives its first line.
+  bool next_chunk(std::string_view& line, std::string* error);
 
-  BGZF* fp_;
-  std::string path_;
-  std::string format_;
-  // Lines are read in place from htslib's current block of data; a line
-  // that runs on into the next block is gathered in `spanning_`.
-  const char* next_ = nullptr;
-  const char* block_end_ = nullptr;
-  const char* nul_ = nullptr;  // the first NUL byte of the block, if any
-  std::string spanning_;
-  bool begun_ = false;
-  bool ended_ = false;
-  std::int64_t line_number_ = 0;
+  text_chunks chunks_;
+  text_chunk chunk_;
+  chunk_lines lines_;
 };

@@ -1,0 +1,57 @@
+// The names of regions, each distinct name stored once: a region holds the
+// id of its name, so that "each name once" is a test of ids.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+inline constexpr std::uint32_t NO_NAME = 0xFFFFFFFF;
+
+class name_table {
+ public:
+  // The id of `name`, added when it is new.
+  std::uint32_t add(std::string_view name);
+  std::string_view operator[](std::uint32_t id) const { return names_[id]; }
+  std::size_t size() const { return names_.size(); }
+
+ private:
+  std::deque<std::string> names_;  // a deque never moves what it holds
+  std::unordered_map<std::string_view, std::uint32_t> ids_;
+};
+
+// The distinct names of some regions, in the order of their first region:
+// a mark per name, so that k regions cost O(k).
+class distinct_names {
+ public:
+  // `names` gets the distinct names of the regions `ids` (in file order),
+  // `name_of(id)` giving each region's name (NO_NAME for none).
+  template <class NameOf>
+  void pick(const std::vector<std::uint32_t>& ids, NameOf name_of, std::vector<std::uint32_t>& names);
+
+ private:
+  std::vector<std::uint32_t> marks_;  // the round in which each name was last picked
+  std::uint32_t round_ = 0;
+};
+
+// Implementation details follow.
+
+template <class NameOf>
+void distinct_names::pick(const std::vector<std::uint32_t>& ids, NameOf name_of, std::vector<std::uint32_t>& names) {
+  names.clear();
+  if (++round_ == 0) {
+    marks_.assign(marks_.size(), 0);
+    round_ = 1;
+  }
+  for (const std::uint32_t id : ids) {
+    const std::uint32_t name = name_of(id);
+    if (name == NO_NAME) continue;
+    if (name >= marks_.size()) marks_.resize(name + 1, 0);
+    if (marks_[name] == round_) continue;
+    marks_[name] = round_;
+    names.push_back(name);
+  }
+}

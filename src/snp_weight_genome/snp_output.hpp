@@ -1,0 +1,41 @@
+// What a run writes for its SNPs: each kind of output one type over the
+// core's result file, which puts it in place whole or not at all. A new
+// kind of output is a new file and its option.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "genome_records.hpp"
+#include "os.hpp"
+
+// What the regions say of one SNP.
+struct snp_answer {
+  std::uint64_t classes = 0;            // bit c: a region of class c holds it
+  std::vector<std::uint32_t> regions;   // the regions that hold it, in file order, where asked for
+  double weight = 0;                    // that of the first class that holds it, else the weight outside
+  std::string_view label;               // its name, or CHROM:POS when it has none
+};
+
+class snp_output {
+ public:
+  virtual ~snp_output() = default;
+  // Opens the result, before any input is read. Returns false with the
+  // message in `error`.
+  virtual bool open(std::string* error) = 0;
+  // Whether the result is written straight into the regular file `input`
+  // as it is made (so that reading that input would read the result).
+  virtual bool writes_into(const os::file_identity& input) const = 0;
+  // Whether answers must name the regions that hold each SNP.
+  virtual bool wants_regions() const { return false; }
+  // What comes before the first SNP (a header line).
+  virtual void begin() {}
+  // One SNP, in input order.
+  virtual void write(const genome_snp& snp, const snp_answer& answer) = 0;
+  // Puts the result in place. Returns false with the message in `error`.
+  virtual bool commit(std::string* error) = 0;
+  // After the run failed part way: what can be kept is (the whole lines
+  // already on the standard output), and the rest goes.
+  virtual void abandon() = 0;
+};

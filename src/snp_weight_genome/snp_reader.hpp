@@ -1,0 +1,50 @@
+// Reading SNPs one at a time, in file order. One reader per kind of input,
+// behind this interface: vcf_reader (VCF and BCF, through htslib) and
+// table_reader (PLINK .bim and .pvar, BED, and tables of summary
+// statistics). Each gives a genome_snp; a VCF or BCF record stays reachable
+// through it for an output that writes the record back.
+#pragma once
+
+#include <htslib/vcf.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "formats.hpp"
+#include "genome_input.hpp"
+#include "genome_records.hpp"
+
+class snp_reader {
+ public:
+  virtual ~snp_reader() = default;
+  // Reads what comes before the first SNP (a VCF's header, a table's header
+  // line). Returns false with a one-line message in `error`.
+  virtual bool begin(std::string* error) = 0;
+  // The next SNP; false at the end of the input, or with a message in
+  // `error`.
+  virtual bool next(genome_snp& snp, std::string* error) = 0;
+  // After a refusal: the message that names damage further on in the
+  // input, which explains the refusal, or "".
+  virtual std::string damage_further_on() { return {}; }
+  // VCF and BCF: the header the records were read with.
+  virtual const bcf_hdr_t* header() const { return nullptr; }
+};
+
+// What a run asks of its SNP reader.
+struct snp_reading {
+  snp_format format;
+  bool snvs_only = false;  // VCF and BCF: single-base REF and ALTs only
+  // A table's name, chromosome and position columns: header names or
+  // 1-based numbers.
+  std::optional<std::array<std::string, 3>> columns;
+  int threads = 1;  // for inflating BGZF blocks
+  // VCF and BCF: every field of each record is read, for an output that
+  // writes the record back (else no further than ALT).
+  bool whole_records = false;
+};
+
+// The reader for `input` (which must outlive it) in `how.format`, or
+// nullptr with the message in `error`.
+std::unique_ptr<snp_reader> make_snp_reader(genome_input& input, const snp_reading& how, std::string* error);

@@ -1,0 +1,34 @@
+#include "snp_weigher.hpp"
+
+#include <bit>
+
+snp_weigher::snp_weigher(const region_index& index, const class_weights& weights, bool with_regions)
+    : index_(index), weights_(weights), with_regions_(with_regions) {}
+
+void snp_weigher::look_up_chromosome(const genome_snp& snp) {
+  looked_up_ = true;
+  last_match_ = snp.match;
+  chromosome_ = index_.chromosomes().find(snp.match);
+  const auto [found, added] = tally_by_key_.try_emplace(index_.chromosomes().key_of(snp.match), tally_.size());
+  if (added) tally_.push_back({std::string(snp.match), 0, chromosome_.has_value()});
+  tally_at_ = found->second;
+}
+
+const snp_answer& snp_weigher::answer(const genome_snp& snp) {
+  find_chromosome(snp);
+  ++tally_[tally_at_].snps;
+  answer_.classes = chromosome_ ? index_.classes_at(*chromosome_, snp.position, cursor_) : 0;
+  answer_.regions.clear();
+  if (with_regions_ && answer_.classes != 0) index_.regions_at(*chromosome_, snp.position, answer_.regions);
+  // The first class that holds it decides.
+  answer_.weight = answer_.classes == 0 ? weights_.outside
+                                        : weights_.inside[static_cast<std::size_t>(std::countr_zero(answer_.classes))];
+  answer_.label = snp.name;
+  if (snp.name.empty()) {
+    label_.assign(snp.chromosome);
+    label_ += ':';
+    label_ += std::to_string(snp.position);
+    answer_.label = label_;
+  }
+  return answer_;
+}

@@ -1,0 +1,61 @@
+#include "table_reader.hpp"
+
+#include "messages.hpp"
+
+table_reader::table_reader(std::unique_ptr<byte_source> source, std::string path, const snp_reading& how)
+    : path_(std::move(path)), how_(how), layout_(how.format), source_(std::move(source)) {}
+
+bool table_reader::begin(std::string* error) {
+  error->clear();
+  lines_.emplace(*source_, path_, format_name(how_.format));
+  if (!layout_.needs_first_line()) return true;
+  // The first line that is no "##" comment says which columns hold what.
+  std::string_view line;
+  do {
+    if (!lines_->next(line, error)) return error->empty();  // an empty file
+  } while (layout_.before_first_line(line));
+  bool header = false;
+  std::string problem;
+  if (!layout_.choose(line, how_.columns, header, &problem)) {
+    *error = messages::at_line(path_, lines_->line_number(), problem);
+    return false;
+  }
+  has_pending_ = !header;
+  pending_.assign(line);
+  pending_number_ = lines_->line_number();
+  return true;
+}
+
+std::optional<std::string> table_reader::pending_line() const {
+  if (!has_pending_) return std::nullopt;
+  return pending_;
+}
+
+bool table_reader::next(genome_snp& snp, std::string* error) {
+  if (!lines_) return false;  // an empty table
+  std::string problem;
+  for (;;) {
+    std::string_view line;
+    std::int64_t number = 0;
+    if (has_pending_) {
+      has_pending_ = false;
+      line = pending_;
+      number = pending_number_;
+    } else if (lines_->next(line, error)) {
+      number = lines_->line_number();
+    } else {
+      return false;
+    }
+    switch (layout_.read(line, number, fields_, snp, &problem)) {
+      case line_reading::snp:
+        return true;
+      case line_reading::skipped:
+        continue;
+      case line_reading::refused:
+        *error = messages::at_line(path_, number, problem);
+        return false;
+    }
+  }
+}
+
+std::string table_reader::damage_further_on() { return lines_ ? lines_->damage_further_on() : std::string(); }

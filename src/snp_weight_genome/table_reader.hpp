@@ -1,0 +1,38 @@
+// SNPs from the text formats (PLINK .bim and .pvar, BED, tables), one line
+// at a time, by a table_layout.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "snp_reader.hpp"
+#include "table_layout.hpp"
+#include "text_lines.hpp"
+
+class table_reader final : public snp_reader {
+ public:
+  // Reads `source`, named `path` in messages.
+  table_reader(std::unique_ptr<byte_source> source, std::string path, const snp_reading& how);
+
+  bool begin(std::string* error) override;
+  bool next(genome_snp& snp, std::string* error) override;
+  std::string damage_further_on() override;
+
+  // For readers that split the work: the layout, and the lines not yet
+  // read (after begin(), the header among them).
+  const table_layout& layout() const { return layout_; }
+  std::optional<text_lines>& lines() { return lines_; }
+  // A first line that held a SNP, not a header: it is read first.
+  std::optional<std::string> pending_line() const;
+
+ private:
+  std::string path_;
+  snp_reading how_;
+  table_layout layout_;
+  std::unique_ptr<byte_source> source_;
+  std::optional<text_lines> lines_;
+  line_fields fields_;
+  std::string pending_;  // a first line that was data, not a header
+  std::int64_t pending_number_ = 0;
+  bool has_pending_ = false;
+};

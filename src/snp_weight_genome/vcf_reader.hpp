@@ -1,0 +1,53 @@
+// SNPs from VCF and BCF, through htslib, no further than CHROM, POS, ID,
+// REF and ALT unless the whole record is asked for: the name is ID, the
+// position POS, the allele ALT's first. With snvs_only, only the records
+// whose REF and every ALT are one base (as bcftools's TYPE="snp"). VCF text
+// is read by the tool's own line reader, so that its lines are numbered,
+// checked and refused as those of every other text format; each line is
+// then parsed by htslib.
+#pragma once
+
+#include <htslib/kstring.h>
+
+#include <memory>
+#include <optional>
+
+#include "snp_reader.hpp"
+#include "text_lines.hpp"
+
+class vcf_reader final : public snp_reader {
+ public:
+  // Reads VCF text from `text`, or BCF through `binary` (owned by the caller),
+  // named `path` in messages.
+  vcf_reader(std::unique_ptr<byte_source> text, std::string path, const snp_reading& how);
+  vcf_reader(htsFile* binary, std::string path, const snp_reading& how);
+  vcf_reader(const vcf_reader&) = delete;
+  vcf_reader& operator=(const vcf_reader&) = delete;
+  ~vcf_reader() override;
+
+  bool begin(std::string* error) override;
+  bool next(genome_snp& snp, std::string* error) override;
+  std::string damage_further_on() override;
+  const bcf_hdr_t* header() const override { return header_; }
+
+ private:
+  bool begin_text(std::string* error);
+  // The next record of a VCF into record_: false at the end, or with a
+  // message in `error`. `place` gets its line.
+  bool next_line(std::int64_t& place, std::string* error);
+  bool next_record(std::int64_t& place, std::string* error);
+  // What is wrong with record_ (htslib's errors, an invalid CHROM), or nullptr.
+  const char* record_problem() const;
+
+  std::string path_;
+  snp_reading how_;
+  // VCF text.
+  std::unique_ptr<byte_source> source_;
+  std::optional<text_lines> lines_;
+  kstring_t line_ = {0, 0, nullptr};
+  // BCF.
+  htsFile* file_ = nullptr;
+  std::int64_t records_ = 0;
+  bcf_hdr_t* header_ = nullptr;
+  bcf1_t* record_ = nullptr;
+};

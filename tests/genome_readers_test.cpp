@@ -1,0 +1,142 @@
+// snp_weight_genome's readers fed from strings, their bytes handed out a few
+// at a time, as snp_weight's reader is tested: lines, SNPs and regions.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "region_reader.hpp"
+#include "table_reader.hpp"
+#include "text_lines.hpp"
+#include "vcf_reader.hpp"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Every line of `text`, read `chunk` bytes at a time, each followed by '|';
+// or the message that refused it.
+std::string lines_of(const std::string& text, std::size_t chunk,
+                     source_failure failure = source_failure::none) {
+  string_source source(text, chunk, failure);
+  text_lines lines(source, "in.bed", "BED");
+  std::string out, error;
+  std::string_view line;
+  while (lines.next(line, &error)) out.append(line).push_back('|');
+  return error.empty() ? out : error;
+}
+
+TEST(TextLinesTest, TheSameLinesHoweverTheBytesArrive) {
+  // Numbers cut apart at every chunk size, and lines across 64 KiB.
+  std::string text, expected;
+  for (int k = 0; k < 40000; ++k) {
+    const std::string line = std::to_string(k * 7919) + "\tx";
+    text += line + (k % 3 == 0 ? "\r\n" : "\n");
+    expected += line + "|";
+  }
+  for (std::size_t chunk : {1, 2, 3, 7, 13, 17, 4096, 65535, 65536, 65537})
+    EXPECT_EQ(lines_of(text, chunk), expected) << chunk;
+}
+
+TEST(TextLinesTest, MarksAndRefusals) {
+  struct line_case {
+    std::string text;
+    std::size_t chunk;
+    source_failure failure;
+    std::string expected;
+  };
+  const std::vector<line_case> cases = {
+      {"", 1, source_failure::none, ""},
+      {"a\n\n\nb", 2, source_failure::none, "a|||b|"},
+      {"\xEF\xBB\xBF" "a\nb\n", 1, source_failure::none, "a|b|"},
+      {"a\nb\0c\nd"s, 3, source_failure::none, "in.bed:2: line holds a NUL byte"},
+      {"a\n\x01" "b", 1, source_failure::none, "in.bed:2: not text: byte 0x01 (BED is text)"},
+      {"a\nb\n", 1, source_failure::damaged,
+       "in.bed: truncated or corrupt BGZF data after line 2; the file is damaged or incomplete"},
+      {"", 1, source_failure::no_eof_block, "in.bed: no BGZF end-of-file block; the file is truncated or incomplete"},
+      {"a\n" + std::string(MAX_LINE_LENGTH + 1, 'x'), 1 << 16, source_failure::none,
+       "in.bed:2: line longer than 16777216 characters"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(lines_of(c.text, c.chunk, c.failure), c.expected) << c.text;
+}
+
+// The SNPs of `text` read as `format`, "NAME@MATCH:POS/ALT;" each, or the
+// message that refused them.
+std::string snps_of(const std::string& text, snp_format format) {
+  snp_reading how{format, false, std::nullopt, 1, false};
+  std::unique_ptr<snp_reader> reader;
+  if (format == snp_format::vcf)
+    reader = std::make_unique<vcf_reader>(std::make_unique<string_source>(text, 5), "in", how);
+  else
+    reader = std::make_unique<table_reader>(std::make_unique<string_source>(text, 5), "in", how);
+  std::string out, error;
+  genome_snp snp;
+  if (reader->begin(&error))
+    while (reader->next(snp, &error))
+      out += std::string(snp.name) + "@" + std::string(snp.match) + ":" + std::to_string(snp.position) + "/" +
+             std::string(snp.alt) + ";";
+  return error.empty() ? out : error;
+}
+
+TEST(SnpReadersTest, EachFormatGivesItsColumns) {
+  const std::string vcf = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n";
+  struct snp_case {
+    std::string text;
+    snp_format format;
+    std::string expected;
+  };
+  const std::vector<snp_case> cases = {
+      {"rs1 1 100\nrs2 X 7\n", snp_format::table, "rs1@1:100/;rs2@X:7/;"},
+      {"CHR\tSNP\tBP\tA1\n23\trs9\t5\tG\n", snp_format::table, "rs9@23:5/G;"},
+      {"23 rs1 0.5 10 A G\n26 . 0 11 C T\n", snp_format::bim, "rs1@X:10/A;@MT:11/C;"},
+      {"chrom\tstart\tend\tname\nchr1\t99\t100\trs1\n", snp_format::bed, "rs1@chr1:100/;"},
+      {"#CHROM\tPOS\tID\tREF\tALT\n1\t5\trs5\tA\tT\n", snp_format::pvar, "rs5@1:5/T;"},
+      {vcf + "1\t10\trs1\tA\tG,T\t.\t.\t.\n2\t20\t.\tC\t.\t.\t.\t.\n", snp_format::vcf, "rs1@1:10/G;@2:20/;"},
+      {vcf + "1\t1e5\trs1\tA\tG\t.\t.\t.\n", snp_format::vcf, "in:3: POS is not a number: \"1e5\""},
+      {"rs1 1 x\n", snp_format::table, "in:1: position is not a number: \"x\""},
+      {"rs1 1 100\nrs2 1\n", snp_format::table, "in:2: 2 columns; a table of SNPs needs 3"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(snps_of(c.text, c.format), c.expected) << c.text;
+}
+
+// The regions of `text` read as `format`, widened, then asked at
+// `positions`: '1' for each one inside a region, '0' else; or the message.
+std::string regions_at(const std::string& text, region_format format, std::int64_t upstream,
+                       std::int64_t downstream, const std::vector<std::int64_t>& positions) {
+  region_index index(false, false, 1);
+  string_source source(text, 3);
+  const region_reading how{format, {{0, {"gene"}}}, upstream, downstream};
+  std::string error;
+  if (!read_regions(source, "in", how, index, &error)) return error;
+  index.finish();
+  index_cursor cursor;
+  std::string out;
+  const auto chromosome = index.chromosomes().find("1");
+  for (std::int64_t p : positions) out += chromosome && index.classes_at(*chromosome, p, cursor) != 0 ? '1' : '0';
+  return out;
+}
+
+TEST(RegionReaderTest, WindowsFollowTheStrand) {
+  struct region_case {
+    std::string text;
+    region_format format;
+    std::int64_t upstream, downstream;
+    std::string expected;  // at 50, 51, 90, 91, 200, 210, 211, 250, 251
+  };
+  const std::vector<std::int64_t> positions = {50, 51, 90, 91, 200, 210, 211, 250, 251};
+  const std::vector<region_case> cases = {
+      {"1\t100\t200\tg\t0\t+\n", region_format::bed, 0, 0, "000010000"},
+      {"1\t100\t200\tg\t0\t+\n", region_format::bed, 50, 10, "011111000"},
+      {"1\t100\t200\tg\t0\t-\n", region_format::bed, 50, 10, "000111110"},
+      {"1\t100\t200\n", region_format::bed, 50, 10, "011111110"},
+      {"1\tsim\tgene\t101\t200\t.\t-\t.\tgene_id \"g\";\n", region_format::gtf, 50, 10, "000111110"},
+      {"1 101 200\n1 300 290\n", region_format::table, 0, 0, "000010000"},
+      {"1\t100\n", region_format::bed, 0, 0, "in:1: 2 columns; BED needs at least 3"},
+      {"1\tsim\texon\t101\t200\t.\t-\t.\tgene_id \"g\";\n", region_format::gtf, 0, 0,
+       "in: no \"gene\" lines; its feature types are exon (choose with --feature)"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(regions_at(c.text, c.format, c.upstream, c.downstream, positions), c.expected) << c.text;
+}
+
+}  // namespace
