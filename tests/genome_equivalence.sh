@@ -7,8 +7,10 @@
 # Part "peers": on random SNPs and regions on both strands, the files users
 # hold (summary statistics, .pvar, .bim with "." names) give the weights of
 # the same SNPs as a plain table, and --flank, --upstream/--downstream,
-# --names, --split and --snvs-only agree with bedtools and bcftools; without
-# them, or in a cross build, the part says SKIPPED.
+# --names, --split and --snvs-only agree with bedtools and bcftools; so do
+# two classes, the annotation matrix, the sets and the VCF with its weights;
+# plink2 scores with the score file. Without them, or in a cross build, the
+# part says SKIPPED.
 #
 #   [EMULATOR=wine] genome_equivalence.sh SNP_WEIGHT SNP_WEIGHT_GENOME WORK_DIR ROUNDS self|peers
 #
@@ -24,7 +26,7 @@ rm -rf "$work" && mkdir -p "$work/fixed" "$work/genome" || exit 1
 if [[ $part == peers ]]; then
   # The peers run natively: a cross build's output has its own line ends.
   ((${#emulator[@]} == 0)) || { echo "SKIPPED: the peers run natively, not under $EMULATOR"; exit 0; }
-  for peer in bedtools bcftools; do
+  for peer in bedtools bcftools plink2; do
     command -v $peer >/dev/null || { echo "SKIPPED: $peer is not installed"; exit 0; }
   done
   rounds_self=0
@@ -83,7 +85,7 @@ if [[ $part == peers ]]; then
   for ((round = 0; round < rounds; round++)); do
     rm -f ./*
     awk -v seed="$round" -v OFS='\t' 'BEGIN { srand(seed + 100)
-      print "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO" > "kinds.vcf"
+      print "##fileformat=VCFv4.2\n##contig=<ID=1>\n##contig=<ID=2>\n##contig=<ID=3>\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO" > "kinds.vcf"
       print " CHR         SNP         BP   A1      F_A      F_U   A2        CHISQ            P           OR" > "gwas.assoc"
       print "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ N TEST BETA SE CHISQ LOG10P EXTRA" > "gwas.regenie"
       print "chromosome", "base_pair_location", "effect_allele", "other_allele", "beta", "p_value", "rsid" > "gwas.ssf.tsv"
@@ -107,7 +109,9 @@ if [[ $part == peers ]]; then
         sizes = ""; starts = ""; at = 0
         for (b = 0; b < n; b++) { size = 1 + int((e - s) / n / 2); sizes = sizes size ","; starts = starts at ","; at += int((e - s) / n) }
         last = at - int((e - s) / n) + size
-        print "chr" c, s, s + last, "g" int(rand() * 200), 0, rand() < 0.5 ? "+" : "-", s, s, 0, n, sizes, starts > "genes.bed" } }'
+        print "chr" c, s, s + last, "g" int(rand() * 200), 0, rand() < 0.5 ? "+" : "-", s, s, 0, n, sizes, starts > "genes.bed" }
+      for (k = 0; k < 200; k++) {
+        c = 1 + int(rand() * 3); s = int(rand() * 60000); print "chr" c, s, s + 1 + int(rand() * 800), "e" k > "regions2.bed" } }'
     gzip gwas.regenie gwas.ssf.tsv
     "$genome" -o table.txt snps.txt genes.bed 2>/dev/null || differ "round $round: the plain table is refused"
     for held in gwas.assoc gwas.regenie.gz gwas.ssf.tsv.gz gwas.csv snps.pvar snps.bim; do
@@ -134,10 +138,45 @@ if [[ $part == peers ]]; then
       differ "round $round: --names differs from bedtools intersect -wa -wb"
     "$genome" -o - --snvs-only kinds.vcf genes6.bed 2>/dev/null | cut -f1 >ours.txt
     bcftools view -H -i 'TYPE="snp"' kinds.vcf 2>/dev/null | cut -f3 | cmp -s - ours.txt || differ "round $round: --snvs-only keeps other records than bcftools"
+    # Two classes: the first that holds a SNP gives its weight, as two runs of bedtools say.
+    bedtools intersect -u -a snps.bed -b genes6.bed | cut -f4 >in_first.txt
+    bedtools intersect -u -a snps.bed -b regions2.bed | cut -f4 >in_second.txt
+    "$genome" -o ours.txt --weights 1,0.5,0 snps.bed genes6.bed regions2.bed 2>/dev/null
+    awk 'FILENAME == ARGV[1] { first[$1]; next } FILENAME == ARGV[2] { second[$1]; next }
+      { print $4 "\t" ($4 in first ? "1.000000" : $4 in second ? "0.500000" : "0.000000") }' \
+      in_first.txt in_second.txt snps.bed | cmp -s - ours.txt || differ "round $round: two classes differ from two bedtools runs"
+    # The annotation matrix: 1 where bedtools intersect -c counts a region of the set.
+    "$genome" -o annot.txt --format annot snps.bed genes6.bed regions2.bed 2>/dev/null
+    paste <(bedtools intersect -c -a snps.bed -b genes6.bed | cut -f5) \
+      <(bedtools intersect -c -a snps.bed -b regions2.bed | cut -f5) | awk '{ print ($1 > 0) "\t" ($2 > 0) }' |
+      cmp -s - <(tail -n +2 annot.txt | cut -f5,6) || differ "round $round: the annotation matrix differs from bedtools -c"
+    # Sets: each name's SNPs on each chromosome, and where its regions begin,
+    # as bedtools intersect -wa -wb grouped by name says.
+    "$genome" -o /dev/null --sets sets.txt --sets-format regenie snps.bed genes6.bed 2>/dev/null
+    awk '{ n = split($4, snps, ","); for (i = 1; i <= n; i++) print $1 "\t" $2 "\t" $3 "\t" snps[i] }' sets.txt |
+      sort -u >ours.txt
+    awk -v OFS='\t' '{ k = $4 "\t" $1; if (!(k in start) || $2 + 1 < start[k]) start[k] = $2 + 1 }
+      END { for (k in start) print k, start[k] }' genes6.bed | sort >starts.txt
+    bedtools intersect -a snps.bed -b genes6.bed -wa -wb | awk -v OFS='\t' '{ print $8, $1, $4 }' | sort -u |
+      join -t $'\t' -j1 <(awk -v OFS='\t' '{ print $1 "|" $2, $3 }' starts.txt | sort) \
+        <(awk -v OFS='\t' '{ print $1 "|" $2, $3 }' - | sort) |
+      awk -v OFS='\t' '{ split($1, k, "|"); sub("chr", "", k[2]); print k[1], k[2], $2, $3 }' | sort -u |
+      cmp -s - ours.txt || differ "round $round: --sets differs from bedtools intersect -wa -wb by name"
+    # plink2 scores with every variant of the score file.
+    plink2 --dummy 60 300 acgt --seed $((round + 1)) --out dummy >/dev/null 2>&1
+    "$genome" -o score.txt --format score dummy.pvar genes6.bed 2>/dev/null
+    plink2 --pfile dummy --score score.txt 1 2 3 header --out scored >/dev/null 2>&1
+    grep -q '^--score: 300 variants processed' scored.log || differ "round $round: plink2 --score used not every variant"
+    # The VCF with INFO/WEIGHT: the weights read back by bcftools, every other field as it was.
+    "$genome" -o weighted.vcf.gz --format vcf kinds.vcf genes6.bed 2>/dev/null
+    "$genome" -o ours.txt kinds.vcf genes6.bed 2>/dev/null
+    bcftools query -f '%INFO/WEIGHT\n' weighted.vcf.gz | awk '{ printf "%.6f\n", $1 }' | cmp -s - <(cut -f2 ours.txt) &&
+      cmp -s <(bcftools annotate -x INFO/WEIGHT weighted.vcf.gz | bcftools view -H) <(bcftools view -H kinds.vcf) ||
+      differ "round $round: the VCF's weights or fields differ as bcftools reads them"
   done
 fi
 if ((failures == 0)); then
-  if [[ $part == peers ]]; then echo "snp_weight_genome agrees with bedtools and bcftools in $rounds rounds"
+  if [[ $part == peers ]]; then echo "snp_weight_genome agrees with bedtools, bcftools and plink2 in $rounds rounds"
   else echo "snp_weight_genome equals snp_weight in $rounds rounds of 4 format pairs"; fi
 fi
 exit $((failures > 0))

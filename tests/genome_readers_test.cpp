@@ -94,6 +94,9 @@ TEST(SnpReadersTest, EachFormatGivesItsColumns) {
       {vcf + "1\t10\trs1\tA\tG,T\t.\t.\t.\n2\t20\t.\tC\t.\t.\t.\t.\n", snp_format::vcf, "rs1@1:10/G;@2:20/;"},
       {vcf + "1\t1e5\trs1\tA\tG\t.\t.\t.\n", snp_format::vcf, "in:3: POS is not a number: \"1e5\""},
       {"rs1 1 x\n", snp_format::table, "in:1: position is not a number: \"x\""},
+      {"CHR POS MarkerID Allele1 Allele2\n1 7 rs7 A G\n", snp_format::table, "rs7@1:7/G;"},
+      {"chromosome\tbase_pair_location\tother_allele\teffect_allele\trsid\n2\t9\tC\tT\trs9\n", snp_format::table,
+       "rs9@2:9/T;"},
       {"rs1 1 100\nrs2 1\n", snp_format::table, "in:2: 2 columns; a table of SNPs needs 3"},
   };
   for (const auto& c : cases) EXPECT_EQ(snps_of(c.text, c.format), c.expected) << c.text;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "fields.hpp"
 #include "formats.hpp"
 #include "genome_records.hpp"
+#include "options.hpp"
 #include "region_index.hpp"
 #include "region_rule.hpp"
 
@@ -73,6 +75,27 @@ TEST(FormatsTest, TheNameSaysTheFormat) {
   EXPECT_EQ(region_format_of("genes.gtf"), region_format::gtf);
   EXPECT_EQ(region_format_of("genes.csv"), std::nullopt);
   EXPECT_EQ(region_format_of("genes.vcf"), std::nullopt);
+
+  // A REGIONS word: a class of some feature types of a file, or a file.
+  struct class_case {
+    const char* word;
+    const char* path;
+    std::vector<std::string> features;
+    const char* name;
+  };
+  for (const auto& c : std::vector<class_case>{{"exon:genes.gtf", "genes.gtf", {"exon"}, "exon"},
+                                               {"CDS,exon:a/b.gff3.gz", "a/b.gff3.gz", {"CDS", "exon"}, "CDS_exon"},
+                                               {"data/genes.bed.gz", "data/genes.bed.gz", {}, "genes"},
+                                               {"C:\\data\\genes.gtf", "C:\\data\\genes.gtf", {}, "genes"},
+                                               {"C:genes.gtf", "C:genes.gtf", {}, "genes"},
+                                               {"./exon:genes.gtf", "./exon:genes.gtf", {}, "genes"},
+                                               {"exon:", "exon:", {}, "exon:"},
+                                               {"-", "-", {}, "stdin"}}) {
+    const region_class got = class_of_word(c.word);
+    EXPECT_EQ(got.path, c.path) << c.word;
+    EXPECT_EQ(got.features, c.features) << c.word;
+    EXPECT_EQ(default_class_name(got), c.name) << c.word;
+  }
 }
 
 TEST(LineFieldsTest, SplitAndNumbers) {
@@ -210,6 +233,51 @@ TEST(RegionIndexTest, TheWidestBounds) {
     EXPECT_EQ(index.classes_at(c, p, cursor), p == most ? 3U : 1U) << p;
     index.regions_at(c, p, ids);
     EXPECT_EQ(ids.size(), p == most ? 2U : 1U) << p;
+  }
+}
+
+// The command line: what each word asks for, and the words that are bad
+// usage, as they are worded.
+TEST(CommandLineTest, WordsAndMistakes) {
+  struct line_case {
+    std::vector<const char*> words;
+    std::string expected;  // the bad usage, or what the options hold
+  };
+  const auto summary = [](const genome_options& o) {
+    std::ostringstream text;
+    text << o.snps;
+    for (const region_class& c : o.classes) {
+      text << ' ' << c.name << '=' << c.path;
+      for (const std::string& feature : c.features) text << ':' << feature;
+    }
+    text << " features";
+    for (const std::string& feature : o.features) text << ' ' << feature;
+    text << " weights" << std::fixed;
+    for (double w : o.class_weights) text << ' ' << w;
+    text << ' ' << o.outside_weight;
+    return text.str();
+  };
+  const std::vector<line_case> cases = {
+      {{"s.vcf", "g.gtf"}, "s.vcf g=g.gtf features gene weights 0.800000 0.400000"},
+      {{"--feature", "gene,exon", "s.bed", "g.gff3"}, "s.bed g=g.gff3 features gene exon weights 0.800000 0.400000"},
+      {{"--feature", "gene", "--feature", "CDS", "s.bed", "g.gff3"},
+       "s.bed g=g.gff3 features gene CDS weights 0.800000 0.400000"},
+      {{"--weights", "1,-0,0", "s.vcf", "exon:g.gtf", "r.bed"},
+       "s.vcf exon=g.gtf:exon r=r.bed features gene weights 1.000000 0.000000 0.000000"},
+      {{"--weights", "1,0", "s.vcf", "exon:g.gtf", "r.bed"},
+       "--weights: 1,0 is not 3 numbers, one for each of the 2 region classes and then OUTSIDE"},
+      {{"--class-names", "a,b", "s.vcf", "g.gtf"}, "--class-names: 2 names for 1 region class"},
+      {{"--thin", "s.vcf", "g.gtf"}, "--thin goes with --format annot"},
+      {{"--snp-columns", "a,b", "s.txt", "g.gtf"}, "--snp-columns: 2 columns given; it takes NAME,CHROM,POS"},
+      {{"-", "-"}, "- (the standard input) can stand for one input only"},
+  };
+  for (const auto& c : cases) {
+    std::vector<char*> argv{const_cast<char*>("snp_weight_genome")};
+    for (const char* word : c.words) argv.push_back(const_cast<char*>(word));
+    genome_options options;
+    std::string message;
+    const command_line read = parse_command_line(static_cast<int>(argv.size()), argv.data(), options, &message);
+    EXPECT_EQ(read == command_line::run ? summary(options) : message, c.expected) << c.words.front();
   }
 }
 

@@ -173,9 +173,57 @@ std::string input_is_output() { return "is also the standard output; write the r
 
 std::string empty_output_name() { return "--output: the file name is empty"; }
 
-std::string bad_weights(std::string_view text) {
-  return "--weights: " + std::string(text) + " is not two numbers, INSIDE,OUTSIDE (0.8,0.4)";
+std::string bad_weights(std::string_view text, std::size_t classes) {
+  if (classes == 1) return "--weights: " + std::string(text) + " is not two numbers, INSIDE,OUTSIDE (0.8,0.4)";
+  return "--weights: " + std::string(text) + " is not " + std::to_string(classes + 1) +
+         " numbers, one for each of the " + std::to_string(classes) + " region classes and then OUTSIDE";
 }
+
+std::string bad_class_names(std::size_t names, std::size_t classes) {
+  return "--class-names: " + std::to_string(names) + (names == 1 ? " name for " : " names for ") +
+         std::to_string(classes) + (classes == 1 ? " region class" : " region classes");
+}
+
+std::string bad_snp_columns(std::size_t given) {
+  return "--snp-columns: " + std::to_string(given) + (given == 1 ? " column" : " columns") +
+         " given; it takes NAME,CHROM,POS";
+}
+
+std::string too_many_classes(std::size_t given, std::size_t most) {
+  return std::to_string(most) + " region classes at the most (" + std::to_string(given) + " given)";
+}
+
+std::string goes_with(std::string_view option, std::string_view other) {
+  return std::string(option) + " goes with " + std::string(other);
+}
+
+std::string features_of_annotation_only() { return "feature types are chosen in GTF and GFF3 files only"; }
+
+std::string no_allele_column(std::string_view format) {
+  return "no allele column for --format score (" + std::string(format) + " has none)";
+}
+
+std::string no_allele_column_among(std::string_view header) {
+  return "no allele column for --format score among " + column_list(header) +
+         " (A1, ALT, ALLELE1, EA, effect_allele...)";
+}
+
+std::string needs_variants(std::string_view format) {
+  return "--format " + std::string(format) + " needs VCF or BCF input";
+}
+
+std::string info_declared_otherwise(std::string_view id, std::string_view declared, std::string_view written) {
+  return "its header declares INFO/" + std::string(id) + " otherwise (" + std::string(declared) +
+         "); --format vcf writes " + std::string(written);
+}
+
+std::string no_region_names() { return "--sets: no region has a name"; }
+
+std::string undeclared_contig(std::string_view chromosome) {
+  return "chromosome " + std::string(chromosome) + " has no ##contig line in the header, which BCF needs (write VCF)";
+}
+
+std::string no_regions_in_class() { return "no regions; no SNP is in this class"; }
 
 std::string bad_length(std::string_view option, std::string_view text) {
   return std::string(option) + ": " + std::string(text) + " is not a length in bases (50000, 35k, 1M)";

@@ -88,7 +88,35 @@ std::string one_standard_input();
 // "is also the standard output; write the result to another file".
 std::string input_is_output();
 std::string empty_output_name();
-std::string bad_weights(std::string_view text);
+// For several classes: "--weights: 1,0 is not 4 numbers, one for each of
+// the 3 region classes and then OUTSIDE".
+std::string bad_weights(std::string_view text, std::size_t classes = 1);
+// "--class-names: 2 names for 3 region classes", "64 region classes at the
+// most (70 given)", "--thin goes with --format annot".
+std::string bad_class_names(std::size_t names, std::size_t classes);
+// "--snp-columns: 2 columns given; it takes NAME,CHROM,POS".
+std::string bad_snp_columns(std::size_t given);
+std::string too_many_classes(std::size_t given, std::size_t most);
+std::string goes_with(std::string_view option, std::string_view other);
+// Where an input does not fit the output asked for: "exon:regions.bed:
+// feature types are chosen in GTF and GFF3 files only", "no allele column
+// for --format score (BED has none)", "no allele column for --format score
+// among SNP, CHR, BP (A1, ALT, ALLELE1, EA, effect_allele...)", "--format
+// vcf needs VCF or BCF input", "its header declares INFO/WEIGHT otherwise
+// (Type=Integer); --format vcf writes a Float", "--sets: no region has a
+// name".
+std::string features_of_annotation_only();
+std::string no_allele_column(std::string_view format);
+std::string no_allele_column_among(std::string_view header);
+std::string needs_variants(std::string_view format);
+std::string info_declared_otherwise(std::string_view id, std::string_view declared, std::string_view written);
+std::string no_region_names();
+// "chromosome chr7 has no ##contig line in the header, which BCF needs
+// (write VCF)".
+std::string undeclared_contig(std::string_view chromosome);
+// A warning for one of several classes: "no regions; no SNP is in this
+// class".
+std::string no_regions_in_class();
 std::string bad_length(std::string_view option, std::string_view text);
 
 // An input that is not what it should be, or not whole: "truncated or

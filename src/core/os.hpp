@@ -83,6 +83,9 @@ int set_mode(int fd, unsigned mode);
 int keep_when_closed(int fd);
 std::FILE* stream_on(int fd);
 void close_file(int fd);
+// A second descriptor of `fd`'s file for a writer of bytes as they are (no
+// line-end translation on Windows), which the writer closes: -1 on failure.
+int duplicate_for_bytes(int fd);
 // Which file `fd` is, and whether it is a regular file.
 int identity_of(int fd, file_identity& identity, bool* regular = nullptr);
 

@@ -330,6 +330,8 @@ void close_file(int fd) {
   if (fd >= 0) close(fd);
 }
 
+int duplicate_for_bytes(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
+
 int identity_of(int fd, file_identity& identity, bool* regular) {
   struct stat status {};
   if (fstat(fd, &status) != 0) return error_or_eio();

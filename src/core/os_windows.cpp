@@ -241,6 +241,12 @@ void close_file(int fd) {
   if (fd >= 0) _close(fd);
 }
 
+int duplicate_for_bytes(int fd) {
+  const int copy = _dup(fd);
+  if (copy >= 0) _setmode(copy, _O_BINARY);
+  return copy;
+}
+
 int identity_of(int fd, file_identity& identity, bool* regular) {
   const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   const bool disk = GetFileType(handle) == FILE_TYPE_DISK;

@@ -14,6 +14,9 @@ class result_file {
   // false with "NAME: cannot open: REASON" or the like in `error`.
   bool open(const std::string& name, std::string* error);
   std::FILE* stream() const { return file_.stream(); }
+  // The descriptor the result goes to, for a writer of its own (htslib's);
+  // that writer must be done before commit().
+  int descriptor() const { return fileno(file_.stream()); }
   // Whether the result is written straight into the regular file `input`
   // as it is made (see output_file::writes_into).
   bool writes_into(const os::file_identity& input) const { return file_.writes_into(input); }

@@ -1,19 +1,33 @@
 #include "genome_run.hpp"
 
 #include <algorithm>
+#include <list>
 #include <memory>
 
+#include "annot_output.hpp"
 #include "genome_input.hpp"
 #include "messages.hpp"
 #include "region_index.hpp"
 #include "region_reader.hpp"
+#include "score_output.hpp"
+#include "sets_output.hpp"
 #include "snp_reader.hpp"
 #include "snp_weigher.hpp"
+#include "vcf_output.hpp"
 #include "weight_output.hpp"
 
 namespace {
 
 using output_list = std::vector<std::unique_ptr<snp_output>>;
+
+// A region file of the run, read once whatever number of classes it feeds.
+struct region_file_input {
+  std::string path;
+  genome_input input;
+  region_format format{};
+  std::vector<region_class_of_file> classes;
+};
+using region_files = std::list<region_file_input>;  // a list: its inputs stay where they are
 
 // Whether `input` holds what `expected` ("BED") is: "" if so, else why not.
 std::string other_format(const genome_input& input, bool variants_expected, const char* expected) {
@@ -26,44 +40,97 @@ std::string other_format(const genome_input& input, bool variants_expected, cons
   return {};
 }
 
-// Each input's format as the options say, else as its name says, else as
-// its contents say (a VCF or BCF file, a GFF3 file). A file of another kind
-// is refused by name: its contents are never followed elsewhere.
-int choose_formats(const genome_options& options, const genome_input& snps, const genome_input& regions,
-                   snp_format& snps_format, region_format& regions_format, std::string* error) {
-  std::optional<snp_format> snp_choice = options.snps_format;
-  if (!snp_choice) snp_choice = snp_format_of(options.snps);
-  if (!snp_choice && snps.holds() == input_holds::variants) snp_choice = snp_format::vcf;
-  if (!snp_choice) {
+// Opens the SNP file and each region file once, before anything is read.
+bool open_inputs(const genome_options& options, genome_input& snps, region_files& files, std::string* error) {
+  if (!snps.open(options.snps, error)) return false;
+  for (unsigned k = 0; k < options.classes.size(); ++k) {
+    const region_class& c = options.classes[k];
+    auto file = std::find_if(files.begin(), files.end(), [&c](const region_file_input& f) { return f.path == c.path; });
+    if (file == files.end()) {
+      file = files.emplace(files.end());
+      file->path = c.path;
+      if (!file->input.open(c.path, error)) return false;
+    }
+    file->classes.push_back({k, c.features.empty() ? options.features : c.features});
+  }
+  return true;
+}
+
+// Each region file's format as the options say, else as its name says,
+// else as its contents say (a GFF3 file).
+int choose_region_formats(const genome_options& options, region_files& files, std::string* error) {
+  for (region_file_input& file : files) {
+    std::optional<region_format> choice = options.regions_format;
+    if (!choice) choice = region_format_of(file.path);
+    if (!choice && file.input.first_text().starts_with("##gff-version 3")) choice = region_format::gff3;
+    if (!choice) {
+      *error = messages::unknown_format(file.path, "--regions-format", "bed, gtf, gff3 or table");
+      return GENOME_USAGE;
+    }
+    file.format = *choice;
+    const bool annotation = file.format == region_format::gtf || file.format == region_format::gff3;
+    for (const region_class& c : options.classes)
+      if (c.path == file.path && !c.features.empty() && !annotation) {
+        *error = messages::about(c.features.front() + ":" + c.path, messages::features_of_annotation_only());
+        return GENOME_USAGE;
+      }
+    *error = other_format(file.input, false, format_name(file.format));
+    if (!error->empty()) return GENOME_REFUSED;
+  }
+  return 0;
+}
+
+// The SNP file's format, likewise (a VCF or BCF file by its contents). A
+// file of another kind is refused by name: its contents are never followed
+// elsewhere.
+int choose_snp_format(const genome_options& options, const genome_input& snps, snp_format& format,
+                      std::string* error) {
+  std::optional<snp_format> choice = options.snps_format;
+  if (!choice) choice = snp_format_of(options.snps);
+  if (!choice && snps.holds() == input_holds::variants) choice = snp_format::vcf;
+  if (!choice) {
     *error = messages::unknown_format(options.snps, "--snps-format", "vcf, bim, pvar, bed or table");
     return GENOME_USAGE;
   }
-  std::optional<region_format> region_choice = options.regions_format;
-  if (!region_choice) region_choice = region_format_of(options.regions);
-  if (!region_choice && regions.first_text().starts_with("##gff-version 3")) region_choice = region_format::gff3;
-  if (!region_choice) {
-    *error = messages::unknown_format(options.regions, "--regions-format", "bed, gtf, gff3 or table");
-    return GENOME_USAGE;
-  }
-  snps_format = *snp_choice;
-  regions_format = *region_choice;
-  *error = other_format(snps, snps_format == snp_format::vcf, format_name(snps_format));
+  format = *choice;
+  *error = other_format(snps, format == snp_format::vcf, format_name(format));
   // A .pvar may begin like a VCF.
-  if (snps_format == snp_format::pvar && snps.holds() == input_holds::variants) error->clear();
-  if (error->empty()) *error = other_format(regions, false, format_name(regions_format));
+  if (format == snp_format::pvar && snps.holds() == input_holds::variants) error->clear();
   return error->empty() ? 0 : GENOME_REFUSED;
 }
 
 output_list make_outputs(const genome_options& options, const region_index& index) {
   output_list outputs;
-  outputs.push_back(std::make_unique<weight_output>(
-      options.output, weight_columns{options.columns, options.names, options.header}, index));
+  std::vector<std::string> class_names;
+  for (const region_class& c : options.classes) class_names.push_back(c.name);
+  switch (options.format) {
+    case output_format::weights:
+      outputs.push_back(std::make_unique<weight_output>(
+          options.output, weight_columns{options.columns, options.names, options.header}, index.names()));
+      break;
+    case output_format::annot:
+      outputs.push_back(std::make_unique<annot_output>(options.output, class_names, options.thin));
+      break;
+    case output_format::score:
+      outputs.push_back(std::make_unique<score_output>(options.output));
+      break;
+    case output_format::vcf:
+    case output_format::bcf:
+      outputs.push_back(std::make_unique<vcf_output>(options.output, options.format == output_format::bcf,
+                                                     options.names, index.names()));
+      break;
+  }
+  if (!options.sets.empty())
+    outputs.push_back(std::make_unique<sets_output>(options.sets, options.sets_as, index, options.upstream,
+                                                    options.downstream));
   return outputs;
 }
 
 // Opens the results, and refuses an input that one would be written into.
-bool open_outputs(const output_list& outputs, const std::vector<const genome_input*>& inputs,
+bool open_outputs(const output_list& outputs, const genome_input& snps, const region_files& files,
                   std::string* error) {
+  std::vector<const genome_input*> inputs{&snps};
+  for (const region_file_input& file : files) inputs.push_back(&file.input);
   for (const auto& output : outputs) {
     if (!output->open(error)) return false;
     for (const genome_input* input : inputs)
@@ -75,19 +142,22 @@ bool open_outputs(const output_list& outputs, const std::vector<const genome_inp
   return true;
 }
 
-bool read_all_regions(const genome_options& options, region_format format, genome_input& input,
-                      region_index& index, std::string* error) {
-  const region_reading how{format,        {{0, options.features}}, options.upstream, options.downstream,
-                           options.split, options.names,           1};
-  const std::unique_ptr<byte_source> source = input.text(how.threads, error);
-  if (source == nullptr || !read_regions(*source, input.path(), how, index, error)) return false;
+bool read_all_regions(const genome_options& options, region_files& files, region_index& index, bool names,
+                      std::string* error) {
+  for (region_file_input& file : files) {
+    const region_reading how{file.format,  file.classes, options.upstream, options.downstream,
+                             options.split, names,        !options.sets.empty(), 1};
+    const std::unique_ptr<byte_source> source = file.input.text(how.threads, error);
+    if (source == nullptr || !read_regions(*source, file.path, how, index, error)) return false;
+  }
   index.finish();
   return true;
 }
 
 // Each SNP is answered and written as it is read: nothing of it is kept.
 bool weigh_snps(snp_reader& snps, snp_weigher& weigher, const output_list& outputs, std::string* error) {
-  for (const auto& output : outputs) output->begin();
+  for (const auto& output : outputs)
+    if (!output->begin(snps, error)) return false;
   genome_snp snp;
   while (snps.next(snp, error)) {
     const snp_answer& answer = weigher.answer(snp);
@@ -96,68 +166,82 @@ bool weigh_snps(snp_reader& snps, snp_weigher& weigher, const output_list& outpu
   return error->empty();
 }
 
+// The region files' names, for what is said of them together.
+std::string names_of(const region_files& files) {
+  std::string names;
+  for (const region_file_input& file : files) names += (names.empty() ? "" : ", ") + file.path;
+  return names;
+}
+
 // What is said of the whole run, before its result is put in place.
 // Returns false with the message of a run whose SNPs lie on several
 // chromosomes, none of which the regions name: the names most likely do
 // not match.
-bool closing_words(const genome_options& options, const region_index& index,
+bool closing_words(const genome_options& options, const region_files& files, const region_index& index,
                    const std::vector<chromosome_tally>& seen, std::vector<std::string>* warnings,
                    std::string* error) {
+  const std::string regions = names_of(files);
   if (index.size() == 0) {
-    warnings->push_back(messages::about(options.regions, messages::no_regions(options.outside_weight)));
+    warnings->push_back(messages::about(regions, messages::no_regions(options.outside_weight)));
     return true;
   }
+  for (unsigned k = 0; k < options.classes.size() && options.classes.size() > 1; ++k)
+    if (index.size_of_class(k) == 0) {
+      const region_class& c = options.classes[k];
+      const std::string word = c.features.empty() ? c.path : c.features.front() + ":" + c.path;
+      warnings->push_back(messages::about(word, messages::no_regions_in_class()));
+    }
   const bool shared =
       std::any_of(seen.begin(), seen.end(), [](const chromosome_tally& c) { return c.has_regions; });
   // SNPs on one chromosome that no region names are what a run per
   // chromosome gives.
   if (!shared && seen.size() >= 2) {
-    *error = messages::about(options.regions,
-                             messages::no_common_chromosome(options.snps, seen.front().written,
-                                                            index.chromosomes().first_spelling(0),
-                                                            options.exact_chromosome_names));
+    *error = messages::about(regions, messages::no_common_chromosome(options.snps, seen.front().written,
+                                                                     index.chromosomes().first_spelling(0),
+                                                                     options.exact_chromosome_names));
     return false;
   }
   for (const chromosome_tally& c : seen)
     if (!c.has_regions)
-      warnings->push_back(
-          messages::about(options.regions, messages::no_region_on(c.written, c.snps, options.outside_weight)));
+      warnings->push_back(messages::about(regions, messages::no_region_on(c.written, c.snps, options.outside_weight)));
   return true;
 }
 
 }  // namespace
 
 int run_genome(const genome_options& options, std::string* error, std::vector<std::string>* warnings) {
-  // Both inputs, then the results, are opened before anything is read, so
+  // The inputs, then the results, are opened before anything is read, so
   // that a missing file or a result the run may not write is refused first.
-  genome_input snp_input, region_input;
-  if (!snp_input.open(options.snps, error) || !region_input.open(options.regions, error)) return GENOME_REFUSED;
+  genome_input snp_input;
+  region_files files;
+  if (!open_inputs(options, snp_input, files, error)) return GENOME_REFUSED;
   snp_format snps_format{};
-  region_format regions_format{};
-  if (const int status = choose_formats(options, snp_input, region_input, snps_format, regions_format, error))
-    return status;
-  // The outputs that name regions need the regions kept, not only merged.
-  const bool with_regions = options.names;
-  region_index index(options.exact_chromosome_names, with_regions, 1);
+  if (const int status = choose_snp_format(options, snp_input, snps_format, error)) return status;
+  if (const int status = choose_region_formats(options, files, error)) return status;
+  // The outputs that name regions need them kept, not only merged.
+  const bool vcf = options.format == output_format::vcf || options.format == output_format::bcf;
+  const bool names = options.names && (options.format == output_format::weights || vcf);
+  const bool with_regions = names || !options.sets.empty();
+  region_index index(options.exact_chromosome_names, with_regions, static_cast<unsigned>(options.classes.size()));
   const output_list outputs = make_outputs(options, index);
-  if (!open_outputs(outputs, {&snp_input, &region_input}, error)) return GENOME_REFUSED;
+  if (!open_outputs(outputs, snp_input, files, error)) return GENOME_REFUSED;
   const auto abandon = [&outputs] {
     for (const auto& output : outputs) output->abandon();
     return GENOME_REFUSED;
   };
-  if (!read_all_regions(options, regions_format, region_input, index, error)) return abandon();
+  if (!read_all_regions(options, files, index, with_regions, error)) return abandon();
 
-  const std::unique_ptr<snp_reader> snps =
-      make_snp_reader(snp_input, {snps_format, options.snvs_only, options.snp_columns, 1, false}, error);
+  const snp_reading how{snps_format, options.snvs_only, options.snp_columns, 1, vcf};
+  const std::unique_ptr<snp_reader> snps = make_snp_reader(snp_input, how, error);
   if (snps == nullptr) return abandon();
-  const class_weights weights{{options.inside_weight}, options.outside_weight};
+  const class_weights weights{options.class_weights, options.outside_weight};
   snp_weigher weigher(index, weights, with_regions);
   if (!snps->begin(error) || !weigh_snps(*snps, weigher, outputs, error)) {
     // A refused line of a damaged gzip file is named as the damage it is.
     if (std::string damage = snps->damage_further_on(); !damage.empty()) *error = damage;
     return abandon();
   }
-  if (!closing_words(options, index, weigher.chromosomes(), warnings, error)) return abandon();
+  if (!closing_words(options, files, index, weigher.chromosomes(), warnings, error)) return abandon();
   for (const auto& output : outputs)
     if (!output->commit(error)) return GENOME_REFUSED;
   return 0;

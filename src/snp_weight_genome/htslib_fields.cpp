@@ -9,6 +9,10 @@ int bgzf_errors(const BGZF* fp) { return static_cast<int>(fp->errcode); }
 
 int variant_errors(const bcf1_t* record) { return record->errcode; }
 
+int variant_contig(const bcf1_t* record) { return record->rid; }
+
+int header_contigs(const bcf_hdr_t* header) { return header->n[BCF_DT_CTG]; }
+
 std::int64_t variant_position(const bcf1_t* record) { return record->pos + 1; }
 
 std::string_view variant_id(const bcf1_t* record) {

@@ -21,6 +21,10 @@ int bgzf_errors(const BGZF* fp);
 
 // What htslib found wrong with a record it read or parsed (BCF_ERR_*), or 0.
 int variant_errors(const bcf1_t* record);
+// The index of a record's chromosome among its header's contigs, and how
+// many contigs a header has.
+int variant_contig(const bcf1_t* record);
+int header_contigs(const bcf_hdr_t* header);
 // A record's 1-based position.
 std::int64_t variant_position(const bcf1_t* record);
 // Its ID, REF and first ALT ("" when it has none), once unpacked to

@@ -11,21 +11,26 @@ namespace {
 
 // The option values that are read after CLI11 has split them.
 struct option_texts {
-  std::string snps_format, regions_format, weights, flank, upstream, downstream;
-  std::vector<std::string> snp_columns;
+  std::vector<std::string> regions;
+  std::string snps_format, regions_format, weights, flank, upstream, downstream, format, sets_format;
+  std::vector<std::string> snp_columns, class_names;
 };
 
-// "0.8,0.4": the weights inside and outside the regions.
-bool parse_weights(const std::string& text, double& inside, double& outside) {
-  const std::size_t comma = text.find(',');
-  if (comma == std::string::npos) return false;
-  const auto number = [](std::string_view part, double& value) {
+// "1,0.6,0.2": numbers separated by commas, each finite.
+bool parse_numbers(std::string_view text, std::vector<double>& numbers) {
+  numbers.clear();
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string_view part = text.substr(at, comma - at);
+    double value = 0;
     const auto [end, failure] = std::from_chars(part.data(), part.data() + part.size(), value);
-    return !part.empty() && failure == std::errc() && end == part.data() + part.size() && value == value &&
-           value - value == 0;  // finite
-  };
-  const std::string_view all(text);
-  return number(all.substr(0, comma), inside) && number(all.substr(comma + 1), outside);
+    if (part.empty() || failure != std::errc() || end != part.data() + part.size() || value != value ||
+        value - value != 0)
+      return false;
+    numbers.push_back(value + 0.0);  // -0 is 0
+    at = comma + 1;
+  }
+  return true;
 }
 
 void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
@@ -33,8 +38,10 @@ void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
                  "VCF or BCF (plain, gzip, BGZF), PLINK .bim or .pvar, BED, or a table: summary statistics "
                  "with a header (SNP/ID, CHR/CHROM, BP/POS...), or name, chromosome, position")
       ->required();
-  app.add_option("REGIONS", options.regions,
-                 "BED, GTF or GFF3, or a table (chromosome, start, end), each plain or gzip-compressed")
+  app.add_option("REGIONS", texts.regions,
+                 "BED, GTF or GFF3, or a table (chromosome, start, end), each plain or gzip-compressed: one "
+                 "class of regions each, in order; FEATURES:FILE takes some feature types of a GTF or GFF3 "
+                 "file (exon:genes.gtf)")
       ->required();
   app.add_option("--snps-format", texts.snps_format,
                  "the SNPS format, when its name does not say: vcf, bim, pvar, bed, table")
@@ -44,10 +51,11 @@ void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
   app.add_option("--snp-columns", texts.snp_columns,
                  "a table's name, chromosome and position columns, by header name or 1-based number")
       ->delimiter(',')
-      ->expected(3);
+      ->allow_extra_args(false);
   app.add_option("--feature", options.features,
                  "the GTF or GFF3 feature types (column 3) whose lines are the regions, comma-separated")
       ->delimiter(',')
+      ->allow_extra_args(false)
       ->capture_default_str();
   auto* flank = app.add_option("--flank", texts.flank, "widen every region by N bases on both sides (50000, 35k, 1M)");
   app.add_option("--upstream", texts.upstream, "widen every region by N bases before it, on its strand")->excludes(flank);
@@ -61,23 +69,65 @@ void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
 }
 
 void add_outputs(CLI::App& app, genome_options& options, option_texts& texts) {
-  app.add_option("--weights", texts.weights, "the weights inside and outside the regions, INSIDE,OUTSIDE")
+  app.add_option("--weights", texts.weights,
+                 "the weight of each region class in order, then the weight outside them all")
       ->default_str("0.8,0.4");
-  app.add_option("-o,--output", options.output, "the weight file, or - for the standard output")
+  app.add_option("-o,--output", options.output, "the result file, or - for the standard output")
       ->capture_default_str();
+  app.add_option("--format", texts.format,
+                 "weights (NAME<TAB>WEIGHT), annot (an annotation matrix), score (ID A1 WEIGHT, for plink2 "
+                 "--score), vcf or bcf (the input records with INFO/WEIGHT)")
+      ->check(CLI::IsMember({"weights", "annot", "score", "vcf", "bcf"}))
+      ->default_str("weights");
   app.add_flag("--columns", options.columns, "write the chromosome and position after the name");
-  app.add_flag("--names", options.names, "write the names of the regions that hold each SNP in a last column");
+  app.add_flag("--names", options.names, "name the regions that hold each SNP");
   app.add_flag("--header", options.header, "write a first line naming the columns");
+  app.add_flag("--thin", options.thin, "an annotation matrix of the class columns alone");
+  app.add_option("--class-names", texts.class_names, "the region classes' names, in order, comma-separated")
+      ->delimiter(',')
+      ->allow_extra_args(false);
+  app.add_option("--sets", options.sets, "also write each region name's SNPs to this file");
+  app.add_option("--sets-format", texts.sets_format, "magma (MAGMA's gene annotation) or regenie (--set-list)")
+      ->check(CLI::IsMember({"magma", "regenie"}))
+      ->default_str("magma");
+}
+
+bool read_classes(const option_texts& texts, genome_options& options, std::string* message) {
+  for (const std::string& word : texts.regions) options.classes.push_back(class_of_word(word));
+  const std::size_t classes = options.classes.size();
+  if (classes > 64) return *message = messages::too_many_classes(classes, 64), false;
+  if (!texts.class_names.empty() && texts.class_names.size() != classes)
+    return *message = messages::bad_class_names(texts.class_names.size(), classes), false;
+  for (std::size_t k = 0; k < classes; ++k)
+    options.classes[k].name = texts.class_names.empty() ? default_class_name(options.classes[k]) : texts.class_names[k];
+  options.class_weights.assign(classes, WEIGHT_INSIDE);
+  std::vector<double> weights;
+  if (texts.weights.empty()) return true;
+  if (!parse_numbers(texts.weights, weights) || weights.size() != classes + 1)
+    return *message = messages::bad_weights(texts.weights, classes), false;
+  options.outside_weight = weights.back();
+  weights.pop_back();
+  options.class_weights = weights;
+  return true;
 }
 
 // What CLI11 leaves as text, checked and read into `options`.
 bool read_texts(const option_texts& texts, genome_options& options, std::string* message) {
   if (!texts.snps_format.empty()) options.snps_format = snp_format_named(texts.snps_format);
   if (!texts.regions_format.empty()) options.regions_format = region_format_named(texts.regions_format);
-  if (options.snps == "-" && options.regions == "-") return *message = messages::one_standard_input(), false;
+  static constexpr std::pair<std::string_view, output_format> formats[] = {{"weights", output_format::weights},
+      {"annot", output_format::annot}, {"score", output_format::score}, {"vcf", output_format::vcf},
+      {"bcf", output_format::bcf}};
+  for (const auto& [name, format] : formats)
+    if (texts.format == name) options.format = format;
+  if (texts.sets_format == "regenie") options.sets_as = sets_format::regenie;
+  if (!read_classes(texts, options, message)) return false;
+  int standard_inputs = options.snps == "-";
+  for (const region_class& c : options.classes) standard_inputs += c.path == "-";
+  if (standard_inputs > 1) return *message = messages::one_standard_input(), false;
   if (options.output.empty()) return *message = messages::empty_output_name(), false;
-  if (!texts.weights.empty() && !parse_weights(texts.weights, options.inside_weight, options.outside_weight))
-    return *message = messages::bad_weights(texts.weights), false;
+  if (options.thin && options.format != output_format::annot)
+    return *message = messages::goes_with("--thin", "--format annot"), false;
   const auto length = [message](const std::string& text, const char* option, std::int64_t& bases) {
     if (text.empty() || parse_length(text, bases)) return true;
     *message = messages::bad_length(option, text);
@@ -87,6 +137,8 @@ bool read_texts(const option_texts& texts, genome_options& options, std::string*
       !length(texts.upstream, "--upstream", options.upstream) ||
       !length(texts.downstream, "--downstream", options.downstream))
     return false;
+  if (!texts.snp_columns.empty() && texts.snp_columns.size() != 3)
+    return *message = messages::bad_snp_columns(texts.snp_columns.size()), false;
   if (!texts.snp_columns.empty())
     options.snp_columns = {texts.snp_columns[0], texts.snp_columns[1], texts.snp_columns[2]};
   return true;
@@ -94,12 +146,45 @@ bool read_texts(const option_texts& texts, genome_options& options, std::string*
 
 }  // namespace
 
+region_class class_of_word(std::string_view word) {
+  const std::size_t colon = word.find(':');
+  const std::string_view features = word.substr(0, colon);
+  const bool is_class = colon != std::string_view::npos && colon >= 2 && colon + 1 < word.size() &&
+                        features.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                   "0123456789_-,") == std::string_view::npos;
+  region_class region;
+  if (!is_class) {
+    region.path = word;
+    return region;
+  }
+  region.path = word.substr(colon + 1);
+  for (std::size_t at = 0; at <= features.size();) {
+    const std::size_t comma = std::min(features.find(',', at), features.size());
+    if (comma > at) region.features.emplace_back(features.substr(at, comma - at));
+    at = comma + 1;
+  }
+  return region;
+}
+
+std::string default_class_name(const region_class& region) {
+  if (!region.features.empty()) {
+    std::string name;
+    for (const std::string& feature : region.features) name += (name.empty() ? "" : "_") + feature;
+    return name;
+  }
+  if (region.path == "-") return "stdin";
+  std::string_view name = region.path;
+  name.remove_prefix(std::min(name.size(), name.find_last_of("/\\:") + 1));  // a folder, a drive
+  name = name.substr(0, name.find('.'));
+  return name.empty() ? region.path : std::string(name);
+}
+
 command_line parse_command_line(int argc, char** argv, genome_options& options, std::string* message) {
   constexpr const char* program = "snp_weight_genome";
   CLI::App app{
-      "Gives every SNP the weight 0.8 when it lies inside a region on its own chromosome (ends included), "
-      "else 0.4, and writes NAME<TAB>WEIGHT lines in input order. Either input may be - for the standard "
-      "input.",
+      "Gives every SNP the weight of the first class of regions on its own chromosome that holds it (ends "
+      "included: 0.8 by default), else 0.4, and writes NAME<TAB>WEIGHT lines in input order, or an "
+      "annotation matrix, a score file or the VCF. Either input may be - for the standard input.",
       program};
   option_texts texts;
   add_inputs(app, options, texts);

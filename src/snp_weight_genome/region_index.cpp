@@ -12,6 +12,8 @@ void region_index::add(std::uint32_t chromosome, std::int64_t start, std::int64_
                        unsigned region_class) {
   if (chromosome >= by_chromosome_.size()) by_chromosome_.resize(chromosome + 1);
   const auto id = static_cast<std::uint32_t>(added_++);
+  if (region_class >= class_sizes_.size()) class_sizes_.resize(region_class + 1, 0);
+  ++class_sizes_[region_class];
   if (name != NO_NAME) {
     region_names_.resize(added_, NO_NAME);
     region_names_[id] = name;
@@ -22,6 +24,18 @@ void region_index::add(std::uint32_t chromosome, std::int64_t start, std::int64_
     regions.stretches.push_back({start, end});
   else
     regions.sorted.push_back({start, end, id, region_class});
+}
+
+void region_index::note_span(std::uint32_t name, std::uint32_t chromosome, std::int64_t start,
+                             std::int64_t end) {
+  const auto [found, added] = span_index_.try_emplace(std::uint64_t{name} << 32 | chromosome, spans_.size());
+  if (added) {
+    spans_.push_back({name, chromosome, start, end});
+    return;
+  }
+  name_span& span = spans_[found->second];
+  span.start = std::min(span.start, start);
+  span.end = std::max(span.end, end);
 }
 
 namespace {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "chromosomes.hpp"
@@ -24,6 +25,15 @@
 
 // At most this many region classes: a SNP's classes are the bits of a word.
 inline constexpr unsigned MAX_CLASSES = 64;
+
+// Where the regions of one name lie on one chromosome, before any window:
+// what a set of the SNPs they hold is named after.
+struct name_span {
+  std::uint32_t name;
+  std::uint32_t chromosome;
+  std::int64_t start;
+  std::int64_t end;
+};
 
 // Where a caller's lookups stopped on each chromosome: lookups from one
 // thread share one cursor.
@@ -56,6 +66,9 @@ class region_index {
   // How many regions were added, and how many classes there are.
   std::uint64_t size() const { return added_; }
   unsigned classes() const { return classes_; }
+  std::uint64_t size_of_class(unsigned region_class) const {
+    return region_class < class_sizes_.size() ? class_sizes_[region_class] : 0;
+  }
   // Indexes what was added; once, after the last add().
   void finish();
 
@@ -66,6 +79,15 @@ class region_index {
   // (when the regions are kept).
   void regions_at(std::uint32_t chromosome, std::int64_t position, std::vector<std::uint32_t>& ids) const;
   std::uint32_t name_of(std::uint32_t id) const { return id < region_names_.size() ? region_names_[id] : NO_NAME; }
+
+  // Widens the span of `name` on `chromosome` to hold [start, end]; spans
+  // keep the order in which their names first came.
+  void note_span(std::uint32_t name, std::uint32_t chromosome, std::int64_t start, std::int64_t end);
+  const std::vector<name_span>& spans() const { return spans_; }
+  // The span of `name` on `chromosome`, as an index into spans().
+  std::size_t span_of(std::uint32_t name, std::uint32_t chromosome) const {
+    return span_index_.at(std::uint64_t{name} << 32 | chromosome);
+  }
 
  private:
   struct placed_region {
@@ -96,7 +118,10 @@ class region_index {
   name_table names_;
   std::vector<std::uint32_t> region_names_;  // by id, once a region has a name
   std::vector<chromosome_regions> by_chromosome_;
+  std::vector<name_span> spans_;
+  std::unordered_map<std::uint64_t, std::size_t> span_index_;  // by name and chromosome
   std::uint64_t added_ = 0;
+  std::vector<std::uint64_t> class_sizes_;
   bool keep_regions_;
   unsigned classes_;
 };

@@ -87,6 +87,8 @@ class region_file {
   bool feeds(std::string_view feature, unsigned k) const;
   bool take_blocks(const region_line& line, std::int64_t start, unsigned class_id, std::string* problem);
   void add(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id);
+  // The index's chromosome for a name as written.
+  std::uint32_t chromosome_of(std::string_view chromosome);
 
   const std::string& path_;
   const region_reading& how_;
@@ -156,6 +158,8 @@ bool region_file::take(std::string_view line, std::int64_t line_number, std::str
   for (unsigned k = 0; k < how_.classes.size(); ++k) {
     if (!feeds(feature, k)) continue;
     fed_[k] = true;
+    if (how_.spans && !fields.name.empty() && fields.name != ".")
+      index_.note_span(index_.names().add(fields.name), chromosome_of(fields.chromosome), bed_ ? start + 1 : start, end);
     if (bed_ && how_.split && fields.count >= 12) {
       if (!take_blocks(fields, start, how_.classes[k].id, problem)) return false;
       continue;
@@ -181,12 +185,17 @@ bool region_file::take_blocks(const region_line& line, std::int64_t start, unsig
   return true;
 }
 
-void region_file::add(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id) {
-  if (!looked_up_ || line.chromosome != last_written_) {
+std::uint32_t region_file::chromosome_of(std::string_view chromosome) {
+  if (!looked_up_ || chromosome != last_written_) {
     looked_up_ = true;
-    last_written_ = line.chromosome;
-    last_chromosome_ = index_.chromosomes().add(line.chromosome);
+    last_written_ = chromosome;
+    last_chromosome_ = index_.chromosomes().add(chromosome);
   }
+  return last_chromosome_;
+}
+
+void region_file::add(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id) {
+  chromosome_of(line.chromosome);
   if (start <= end && (how_.upstream > 0 || how_.downstream > 0)) {
     const std::int64_t larger = std::max(how_.upstream, how_.downstream);
     const char strand = line.strand;

@@ -37,6 +37,7 @@ struct region_reading {
   std::int64_t downstream = 0;  // and after its end
   bool split = false;           // BED12: the blocks are the regions
   bool names = false;           // keep each region's name
+  bool spans = false;           // and the span of each name's regions, before any window
   int threads = 1;              // for inflating BGZF blocks
 };
 

@@ -1,21 +1,26 @@
 // What a run writes for its SNPs: each kind of output one type over the
 // core's result file, which puts it in place whole or not at all. A new
-// kind of output is a new file and its option.
+// kind of output is a new file, its option, and a line of make_outputs()
+// (genome_run.cpp).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "genome_records.hpp"
 #include "os.hpp"
+#include "snp_reader.hpp"
 
 // What the regions say of one SNP.
 struct snp_answer {
-  std::uint64_t classes = 0;            // bit c: a region of class c holds it
-  std::vector<std::uint32_t> regions;   // the regions that hold it, in file order, where asked for
-  double weight = 0;                    // that of the first class that holds it, else the weight outside
-  std::string_view label;               // its name, or CHROM:POS when it has none
+  std::uint64_t classes = 0;           // bit c: a region of class c holds it
+  std::uint32_t chromosome = 0;        // its chromosome in the index, when it has regions
+  std::vector<std::uint32_t> regions;  // the regions that hold it, in file order, where asked for
+  std::vector<std::uint32_t> names;    // their distinct names (ids into the index's name table), likewise
+  double weight = 0;                   // that of the first class that holds it, else the weight outside
+  std::string_view label;              // its name, or CHROM:POS when it has none
 };
 
 class snp_output {
@@ -29,8 +34,10 @@ class snp_output {
   virtual bool writes_into(const os::file_identity& input) const = 0;
   // Whether answers must name the regions that hold each SNP.
   virtual bool wants_regions() const { return false; }
-  // What comes before the first SNP (a header line).
-  virtual void begin() {}
+  // What comes before the first SNP (a header line), once `snps` read its
+  // own header. Returns false, with the message in `error`, when the SNPs
+  // do not fit the output (no alleles for a score, no VCF for a VCF).
+  virtual bool begin(const snp_reader& snps, std::string* error) = 0;
   // One SNP, in input order.
   virtual void write(const genome_snp& snp, const snp_answer& answer) = 0;
   // Puts the result in place. Returns false with the message in `error`.

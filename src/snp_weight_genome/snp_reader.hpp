@@ -28,8 +28,13 @@ class snp_reader {
   // After a refusal: the message that names damage further on in the
   // input, which explains the refusal, or "".
   virtual std::string damage_further_on() { return {}; }
+  // The input's name, for messages.
+  virtual const std::string& path() const = 0;
   // VCF and BCF: the header the records were read with.
   virtual const bcf_hdr_t* header() const { return nullptr; }
+  // After begin(): "" when the SNPs come with an allele (genome_snp::alt),
+  // else the message that says which column is missing.
+  virtual std::string allele_problem() const { return {}; }
 };
 
 // What a run asks of its SNP reader.

@@ -18,8 +18,13 @@ const snp_answer& snp_weigher::answer(const genome_snp& snp) {
   find_chromosome(snp);
   ++tally_[tally_at_].snps;
   answer_.classes = chromosome_ ? index_.classes_at(*chromosome_, snp.position, cursor_) : 0;
+  answer_.chromosome = chromosome_.value_or(0);
   answer_.regions.clear();
-  if (with_regions_ && answer_.classes != 0) index_.regions_at(*chromosome_, snp.position, answer_.regions);
+  answer_.names.clear();
+  if (with_regions_ && answer_.classes != 0) {
+    index_.regions_at(*chromosome_, snp.position, answer_.regions);
+    distinct_.pick(answer_.regions, [this](std::uint32_t id) { return index_.name_of(id); }, answer_.names);
+  }
   // The first class that holds it decides.
   answer_.weight = answer_.classes == 0 ? weights_.outside
                                         : weights_.inside[static_cast<std::size_t>(std::countr_zero(answer_.classes))];

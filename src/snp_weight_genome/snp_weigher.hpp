@@ -47,6 +47,7 @@ class snp_weigher {
   const class_weights& weights_;
   bool with_regions_;
   index_cursor cursor_;
+  distinct_names distinct_;
   snp_answer answer_;
   std::string label_;
   // The last chromosome looked up: SNPs come chromosome by chromosome.

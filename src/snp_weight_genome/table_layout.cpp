@@ -32,7 +32,9 @@ constexpr std::string_view name_columns[] = {"snp",   "id",    "rsid",       "ma
                                              "snpid", "rs_id", "variant_id", "marker",   "variant"};
 constexpr std::string_view chromosome_columns[] = {"chr", "chrom", "chromosome"};
 constexpr std::string_view position_columns[] = {"bp", "pos", "genpos", "base_pair_location", "position"};
-constexpr std::string_view alt_columns[] = {"alt", "a1"};
+// The allele a score is for: the effect (or tested, ALT) allele.
+constexpr std::string_view alt_columns[] = {"effect_allele", "ea",     "a1",           "allele1",
+                                            "alt",           "tested_allele", "alt_allele"};
 constexpr std::string_view centimorgan_columns[] = {"cm"};
 
 template <std::size_t N>
@@ -88,6 +90,9 @@ bool table_layout::choose(std::string_view first_line, const std::optional<std::
   for (std::string_view field : found) keys.push_back(column_key(field));
   exact_columns_ = false;
   alt_column_ = find_column(keys, alt_columns);
+  // SAIGE's Allele2 is the allele its effect is for, its Allele1 the other.
+  if (const int saige = find_column(keys, {"allele2"}); saige >= 0 && find_column(keys, {"markerid"}) >= 0)
+    alt_column_ = saige;
   centimorgan_column_ = find_column(keys, centimorgan_columns);
   if (chosen) {
     if (!choose_by_number(*chosen, keys, first_line, found, header, problem)) return false;
@@ -97,6 +102,7 @@ bool table_layout::choose(std::string_view first_line, const std::optional<std::
     name_column_ = find_column(keys, name_columns);
     header = chromosome_column_ >= 0 && position_column_ >= 0;
     if (!header) {
+      alt_column_ = centimorgan_column_ = -1;
       std::int64_t number = 0;
       const bool any_number = std::any_of(found.begin(), found.end(), [&number](std::string_view field) {
         return parse_integer(field, number) == number_status::stored;
@@ -113,6 +119,7 @@ bool table_layout::choose(std::string_view first_line, const std::optional<std::
   }
   columns_needed_ =
       static_cast<std::size_t>(std::max({name_column_, chromosome_column_, position_column_})) + 1;
+  named_columns_ = header;
   count_columns_read();
   return true;
 }

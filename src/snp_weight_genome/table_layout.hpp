@@ -55,6 +55,11 @@ class table_layout {
   bool choose(std::string_view first_line, const std::optional<std::array<std::string, 3>>& chosen,
               bool& header, std::string* problem);
 
+  // Whether its lines hold an allele (A1, ALT, an effect allele).
+  bool has_alleles() const { return alt_column_ >= 0; }
+  // Whether the columns come from a header line.
+  bool named_columns() const { return named_columns_; }
+
   // Reads the SNP of line `line_number`: its views point into `line`.
   line_reading read(std::string_view line, std::int64_t line_number, line_fields& scratch, genome_snp& snp,
                     std::string* problem) const;
@@ -78,4 +83,5 @@ class table_layout {
   std::size_t columns_needed_ = 3;
   std::size_t columns_read_ = 4;  // how many columns a line's split keeps: up to the last one read
   bool exact_columns_ = true;     // a header-less table has exactly three
+  bool named_columns_ = false;
 };

@@ -58,4 +58,13 @@ bool table_reader::next(genome_snp& snp, std::string* error) {
   }
 }
 
+std::string table_reader::allele_problem() const {
+  if (layout_.has_alleles()) return {};
+  if (!layout_.named_columns())
+    return messages::about(path_, messages::no_allele_column(how_.format == snp_format::bed
+                                                                 ? "BED"
+                                                                 : "a table of name, chromosome and position"));
+  return messages::at_line(path_, pending_number_, messages::no_allele_column_among(pending_));
+}
+
 std::string table_reader::damage_further_on() { return lines_ ? lines_->damage_further_on() : std::string(); }

@@ -17,6 +17,7 @@ class table_reader final : public snp_reader {
   bool begin(std::string* error) override;
   bool next(genome_snp& snp, std::string* error) override;
   std::string damage_further_on() override;
+  const std::string& path() const override { return path_; }
 
   // For readers that split the work: the layout, and the lines not yet
   // read (after begin(), the header among them).
@@ -24,6 +25,7 @@ class table_reader final : public snp_reader {
   std::optional<text_lines>& lines() { return lines_; }
   // A first line that held a SNP, not a header: it is read first.
   std::optional<std::string> pending_line() const;
+  std::string allele_problem() const override;
 
  private:
   std::string path_;
@@ -32,7 +34,7 @@ class table_reader final : public snp_reader {
   std::unique_ptr<byte_source> source_;
   std::optional<text_lines> lines_;
   line_fields fields_;
-  std::string pending_;  // a first line that was data, not a header
+  std::string pending_;  // the first line that is no "##" comment: a header, or data
   std::int64_t pending_number_ = 0;
   bool has_pending_ = false;
 };

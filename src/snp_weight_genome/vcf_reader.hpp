@@ -28,6 +28,7 @@ class vcf_reader final : public snp_reader {
   bool begin(std::string* error) override;
   bool next(genome_snp& snp, std::string* error) override;
   std::string damage_further_on() override;
+  const std::string& path() const override { return path_; }
   const bcf_hdr_t* header() const override { return header_; }
 
  private:

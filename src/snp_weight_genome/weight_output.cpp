@@ -1,42 +1,30 @@
 #include "weight_output.hpp"
 
-weight_output::weight_output(std::string path, weight_columns columns, const region_index& index)
-    : path_(std::move(path)), columns_(columns), index_(index) {}
+weight_output::weight_output(std::string path, weight_columns columns, const name_table& names)
+    : line_output(std::move(path), false), columns_(columns), names_(names) {}
 
-bool weight_output::open(std::string* error) {
-  if (!file_.open(path_, error)) return false;
-  writer_.emplace(file_.stream());
+bool weight_output::begin(const snp_reader&, std::string*) {
+  if (!columns_.header) return true;
+  weight_writer& out = this->out();
+  out.begin_line("name");
+  if (columns_.position) out.column("chromosome"), out.column("position");
+  out.column("weight");
+  if (columns_.names) out.column("regions");
+  out.end_line();
   return true;
 }
 
-void weight_output::begin() {
-  if (!columns_.header) return;
-  writer_->begin_line("name");
-  if (columns_.position) writer_->column("chromosome"), writer_->column("position");
-  writer_->column("weight");
-  if (columns_.names) writer_->column("regions");
-  writer_->end_line();
-}
-
 void weight_output::write(const genome_snp& snp, const snp_answer& answer) {
-  writer_->begin_line(answer.label);
-  if (columns_.position) writer_->column(snp.chromosome), writer_->column(snp.position);
-  writer_->weight_column(answer.weight);
+  weight_writer& out = this->out();
+  out.begin_line(answer.label);
+  if (columns_.position) out.column(snp.chromosome), out.column(snp.position);
+  out.weight_column(answer.weight);
   if (columns_.names) {
-    distinct_.pick(answer.regions, [this](std::uint32_t id) { return index_.name_of(id); }, names_);
-    text_.clear();
-    for (const std::uint32_t name : names_) {
-      if (!text_.empty()) text_ += ',';
-      text_ += index_.names()[name];
+    out.column(answer.names.empty() ? std::string_view(".") : names_[answer.names.front()]);
+    for (std::size_t k = 1; k < answer.names.size(); ++k) {
+      out.append(",");
+      out.append(names_[answer.names[k]]);
     }
-    writer_->column(names_.empty() ? std::string_view(".") : std::string_view(text_));
   }
-  writer_->end_line();
-}
-
-bool weight_output::commit(std::string* error) { return file_.commit(writer_->finish(), error); }
-
-void weight_output::abandon() {
-  // On the standard output the lines written so far stay: whole ones only.
-  if (writer_) writer_->finish_whole_lines();
+  out.end_line();
 }

@@ -4,13 +4,11 @@
 // "." for none), and a first line naming the columns (--header).
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "region_index.hpp"
-#include "result_file.hpp"
+#include "line_result.hpp"
+#include "name_table.hpp"
 #include "snp_output.hpp"
-#include "weight_writer.hpp"
 
 struct weight_columns {
   bool position = false;  // --columns
@@ -18,25 +16,15 @@ struct weight_columns {
   bool header = false;    // --header
 };
 
-class weight_output final : public snp_output {
+class weight_output final : public line_output {
  public:
-  weight_output(std::string path, weight_columns columns, const region_index& index);
+  weight_output(std::string path, weight_columns columns, const name_table& names);
 
-  bool open(std::string* error) override;
-  bool writes_into(const os::file_identity& input) const override { return file_.writes_into(input); }
   bool wants_regions() const override { return columns_.names; }
-  void begin() override;
+  bool begin(const snp_reader& snps, std::string* error) override;
   void write(const genome_snp& snp, const snp_answer& answer) override;
-  bool commit(std::string* error) override;
-  void abandon() override;
 
  private:
-  std::string path_;
   weight_columns columns_;
-  const region_index& index_;
-  result_file file_;
-  std::optional<weight_writer> writer_;
-  distinct_names distinct_;
-  std::vector<std::uint32_t> names_;
-  std::string text_;
+  const name_table& names_;
 };

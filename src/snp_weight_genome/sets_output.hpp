@@ -1,0 +1,38 @@
+// Gene -> SNP sets, beside the main output: a line per region name that
+// holds at least one SNP, in the order of the region files, its SNPs in
+// input order. A name's regions on each chromosome make one set, spanning
+// them before any window.
+//  - magma: MAGMA's gene annotation, "NAME<TAB>CHR:START:END<TAB>SNP<TAB>
+//    SNP...", after comment lines that give the window;
+//  - regenie: REGENIE's --set-list, "NAME CHR START SNP,SNP,...".
+// Memory grows with the pairs of a name and a SNP, not with the SNPs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "line_result.hpp"
+#include "options.hpp"
+#include "region_index.hpp"
+#include "snp_output.hpp"
+
+class sets_output final : public line_output {
+ public:
+  sets_output(std::string path, sets_format format, const region_index& index, std::int64_t upstream,
+              std::int64_t downstream);
+
+  bool wants_regions() const override { return true; }
+  // Refuses regions that have no names.
+  bool begin(const snp_reader& snps, std::string* error) override;
+  void write(const genome_snp& snp, const snp_answer& answer) override;
+  bool commit(std::string* error) override;
+
+ private:
+  void write_set(const name_span& span, const std::vector<std::string>& snps);
+
+  sets_format format_;
+  const region_index& index_;
+  std::int64_t upstream_, downstream_;
+  std::vector<std::vector<std::string>> members_;  // by span, in input order
+};
