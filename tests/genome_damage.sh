@@ -45,7 +45,10 @@ awk -v OFS='\t' 'BEGIN { srand(17)
     print "chr" c, s - 1, e, "g" k > "regions.bed"
     print c, "sim", "gene", s, e, ".", "+", ".", "gene_id \"g" k "\";" > "genes.gtf"
     print c, "sim", "gene", s, e, ".", "+", ".", "ID=g" k > "genes.gff3"
-    print c, s, e > "regions.txt" } }'
+    print c, s, e > "regions.txt" }
+  # A GFF3 file ends with its sequences: a cut among them is a cut too.
+  print "##FASTA" > "genes.gff3"
+  for (k = 0; k < 2000; k++) print (k % 40 == 0 ? ">" k : "ACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGTACGT") > "genes.gff3" }'
 bcftools view --no-version -Ob -o snps.bcf snps.vcf
 
 # Block starts of a BGZF file.
@@ -185,6 +188,10 @@ row "BOM in a GTF" 0 "" "$tool" -o out.txt snps.vcf bom.gtf
 "$tool" -o gtf.txt snps.vcf genes.gtf 2>/dev/null && cmp -s out.txt gtf.txt || fail "BOM in a GTF: other weights"
 row "NUL in a VCF record" 1 "^nul.vcf:7: line holds a NUL byte$" "$tool" -o out.txt nul.vcf regions.bed
 row "- for both inputs" 2 "one input only" "$tool" -o out.txt - -
+# A byte order mark split across two BGZF blocks is skipped all the same.
+printf '\xef' | bgzip -c >bom_split.bed.gz && { printf '\xbb\xbf'; cat regions.bed; } | bgzip -c >>bom_split.bed.gz
+row "a BOM split across BGZF blocks" 0 "" "$tool" -o out.txt snps.vcf bom_split.bed.gz && cmp -s out.txt whole.txt ||
+  fail "a BOM split across BGZF blocks: other weights"
 printf 'chrom\tstart\tend\n' | cat - regions.bed >headed.bed
 row "a BED header line" 0 "" "$tool" -o out.txt snps.vcf headed.bed && cmp -s out.txt whole.txt || fail "a BED header line: other weights"
 printf 'chrom\tstart\tend\tname\n' | cat - snps_bed.bed >headed_snps.bed

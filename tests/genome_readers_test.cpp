@@ -63,7 +63,7 @@ TEST(TextLinesTest, MarksAndRefusals) {
 // The SNPs of `text` read as `format`, "NAME@MATCH:POS/ALT;" each, or the
 // message that refused them.
 std::string snps_of(const std::string& text, snp_format format) {
-  snp_reading how{format, false, std::nullopt, 1, false};
+  snp_reading how{format, false, std::nullopt, 1, false, false};
   std::unique_ptr<snp_reader> reader;
   if (format == snp_format::vcf)
     reader = std::make_unique<vcf_reader>(std::make_unique<string_source>(text, 5), "in", how);
@@ -80,6 +80,10 @@ std::string snps_of(const std::string& text, snp_format format) {
 
 TEST(SnpReadersTest, EachFormatGivesItsColumns) {
   const std::string vcf = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n";
+  // Its columns after the 300th.
+  std::string wide, wide_row;
+  for (int k = 0; k < 300; ++k) wide.append("x").append(std::to_string(k)).append("\t"), wide_row.append("0\t");
+  wide.append("SNP\tCHR\tBP\n").append(wide_row).append("rs5\t1\t5\n");
   struct snp_case {
     std::string text;
     snp_format format;
@@ -95,6 +99,14 @@ TEST(SnpReadersTest, EachFormatGivesItsColumns) {
       {vcf + "1\t1e5\trs1\tA\tG\t.\t.\t.\n", snp_format::vcf, "in:3: POS is not a number: \"1e5\""},
       {"rs1 1 x\n", snp_format::table, "in:1: position is not a number: \"x\""},
       {"CHR POS MarkerID Allele1 Allele2\n1 7 rs7 A G\n", snp_format::table, "rs7@1:7/G;"},
+      {"rsid,chromosome,base_pair_location\nNA,1,100\n\"rs\"\"3\",1,7\n", snp_format::table, "@1:100/;rs\"3@1:7/;"},
+      {"SNP\tCHR\tBP\n\"rs\t1\"\t2\t5\n", snp_format::table, "rs\t1@2:5/;"},
+      {"SNP CHR BP\nrs1 1 100 extra\n", snp_format::table, "in:2: 4 columns; its header names 3"},
+      {"SNP\tCHR\tBP\nrs1\t\t100\n", snp_format::table, "in:2: chromosome is empty"},
+      {wide, snp_format::table, "rs5@1:5/;"},
+      {vcf.substr(0, 21) + "#CHROM POS ID REF ALT QUAL FILTER INFO\n1 5 rs1 A G . . .\n", snp_format::vcf,
+       "in:2: the #CHROM line's columns are separated by spaces; VCF separates them by tabs"},
+      {vcf + "1 5 rs1 A G . . .\n", snp_format::vcf, "in:3: not a valid VCF record: columns separated by spaces, not tabs"},
       {"chromosome\tbase_pair_location\tother_allele\teffect_allele\trsid\n2\t9\tC\tT\trs9\n", snp_format::table,
        "rs9@2:9/T;"},
       {"rs1 1 100\nrs2 1\n", snp_format::table, "in:2: 2 columns; a table of SNPs needs 3"},
@@ -105,10 +117,11 @@ TEST(SnpReadersTest, EachFormatGivesItsColumns) {
 // The regions of `text` read as `format`, widened, then asked at
 // `positions`: '1' for each one inside a region, '0' else; or the message.
 std::string regions_at(const std::string& text, region_format format, std::int64_t upstream,
-                       std::int64_t downstream, const std::vector<std::int64_t>& positions) {
+                       std::int64_t downstream, const std::vector<std::int64_t>& positions, bool split,
+                       source_failure failure) {
   region_index index(false, false, 1);
-  string_source source(text, 3);
-  const region_reading how{format, {{0, {"gene"}}}, upstream, downstream};
+  string_source source(text, 3, failure);
+  const region_reading how{format, {{0, {"gene"}}}, upstream, downstream, split};
   std::string error;
   if (!read_regions(source, "in", how, index, &error)) return error;
   index.finish();
@@ -125,6 +138,8 @@ TEST(RegionReaderTest, WindowsFollowTheStrand) {
     region_format format;
     std::int64_t upstream, downstream;
     std::string expected;  // at 50, 51, 90, 91, 200, 210, 211, 250, 251
+    bool split = false;
+    source_failure failure = source_failure::none;
   };
   const std::vector<std::int64_t> positions = {50, 51, 90, 91, 200, 210, 211, 250, 251};
   const std::vector<region_case> cases = {
@@ -137,9 +152,38 @@ TEST(RegionReaderTest, WindowsFollowTheStrand) {
       {"1\t100\n", region_format::bed, 0, 0, "in:1: 2 columns; BED needs at least 3"},
       {"1\tsim\texon\t101\t200\t.\t-\t.\tgene_id \"g\";\n", region_format::gtf, 0, 0,
        "in: no \"gene\" lines; its feature types are exon (choose with --feature)"},
+      {"1\t99\t100\n\t99\t100\n", region_format::bed, 0, 0, "in:2: chromosome is empty"},
+      {"1\t100\t200\tg\t0\t+\t100\t200\t0\t2\t10,20,\t0,95,\n", region_format::bed, 0, 0,
+       "in:1: BED12 block 2 lies outside the line's start and end", true},
+      {"1\t100\t200\tg\t0\t+\t100\t200\t0\t1\t4611686018427387904\t4611686018427387904\n", region_format::bed,
+       0, 0, "in:1: BED12 block 1 lies outside the line's start and end", true},
+      {"1\t100\t200\tg\t0\t+\t100\t200\t0\t2\t1,11,\t0,89,\n", region_format::bed, 0, 0, "000010000", true},
+      {"##gff-version 3\n1\tsim\tgene\t101\t200\t.\t+\t.\tID=g\n##FASTA\n>1\nACGT\n", region_format::gff3, 0,
+       0, "in: truncated or corrupt BGZF data after line 5; the file is damaged or incomplete", false,
+       source_failure::damaged},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(regions_at(c.text, c.format, c.upstream, c.downstream, positions), c.expected) << c.text;
+    EXPECT_EQ(regions_at(c.text, c.format, c.upstream, c.downstream, positions, c.split, c.failure), c.expected)
+        << c.text;
+}
+
+// Region names as the files write them, and as a list encodes them: a ';'
+// inside GTF's quotes is part of the name, and a name's comma is written
+// %2C in a comma-separated list.
+TEST(RegionReaderTest, NamesAsWritten) {
+  region_index index(false, true, 1);
+  const std::string text = "1\tsim\tgene\t101\t200\t.\t+\t.\tgene_id \"x\"; gene_name \"a;b\";\n"
+                           "1\tsim\tgene\t151\t160\t.\t+\t.\tgene_id \"A,B\"; gene_type \"c\";\n";
+  string_source source(text, 7);
+  const region_reading how{region_format::gtf, {{0, {"gene"}}}, 0, 0, false, true};
+  std::string error;
+  ASSERT_TRUE(read_regions(source, "in", how, index, &error)) << error;
+  index.finish();
+  std::vector<std::uint32_t> ids;
+  index.regions_at(*index.chromosomes().find("1"), 155, ids);
+  std::string names, scratch;
+  for (const std::uint32_t id : ids) names.append(encoded(index.names()[index.name_of(id)], IN_A_LIST, scratch)).append("|");
+  EXPECT_EQ(names, "a;b|A%2CB|");
 }
 
 }  // namespace

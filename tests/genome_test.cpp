@@ -34,6 +34,7 @@ TEST(ChromosomeNamesTest, MatchWithOrWithoutChrUnlessExact) {
       {"1", "11", false, false},
       {"chr1", "chr1_random", false, false},
       {"X", "23", false, false},
+      {"chrX", "XY", true, false},
       {"NC_000001.11", "1", true, false},
       {"NC_000023.11", "chrX", true, false},
       {"NC_000024", "Y", true, false},
@@ -66,6 +67,10 @@ TEST(FormatsTest, TheNameSaysTheFormat) {
       {"plink.assoc", snp_format::table},
       {"b.glm.logistic.hybrid", snp_format::table},
       {"step2.regenie", snp_format::table},
+      {"bolt.stats.gz", snp_format::table},
+      {"metal1.tbl", snp_format::table},
+      {"height.sumstats", snp_format::table},
+      {"cojo.ma", snp_format::table},
       {"snps", std::nullopt},
       {"dir.vcf/snps", std::nullopt},
   };
@@ -75,6 +80,10 @@ TEST(FormatsTest, TheNameSaysTheFormat) {
   EXPECT_EQ(region_format_of("genes.gtf"), region_format::gtf);
   EXPECT_EQ(region_format_of("genes.csv"), std::nullopt);
   EXPECT_EQ(region_format_of("genes.vcf"), std::nullopt);
+  // Files whose chromosomes 23 to 26 are X, Y, XY and MT.
+  for (const char* name : {"chrX.qassoc", "b.PHENO1.glm.logistic.hybrid", "a.assoc.linear", "step2_y.regenie.gz"})
+    EXPECT_TRUE(written_by_plink(name)) << name;
+  for (const char* name : {"gwas.tsv", "bolt.stats", "linear"}) EXPECT_FALSE(written_by_plink(name)) << name;
 
   // A REGIONS word: a class of some feature types of a file, or a file.
   struct class_case {
@@ -108,13 +117,17 @@ TEST(LineFieldsTest, SplitAndNumbers) {
       {"a\tb c\t\td", separator::tab, {"a", "b c", "", "d"}},
       {"  a  b\tc ", separator::whitespace, {"a", "b", "c"}},
       {"\"rs1\",\"1\",100", separator::comma, {"rs1", "1", "100"}},
-      {"\"a,b\",\"say \"\"x\"\"\",3", separator::comma, {"a,b", "say \"\"x\"\"", "3"}},
+      {"\"a,b\",\"say \"\"x\"\"\",3", separator::comma, {"a,b", "say \"x\"", "3"}},
+      {"\"rs\"\"3\",1,\"\"", separator::comma, {"rs\"3", "1", ""}},
+      {"\"a\tb\"\tc\t\"d", separator::tab, {"a\tb", "c", "\"d"}},
+      {"\"a b\"  c \"d\"e", separator::whitespace, {"a b", "c", "\"d\"e"}},
       {"\"rs1\" \"1\" 100", separator::whitespace, {"rs1", "1", "100"}},
       {"x,,", separator::comma, {"x", "", ""}},
   };
   for (const auto& c : splits) {
     std::string_view fields[8];
-    const std::size_t count = split_fields(c.line, c.by, fields, true);
+    std::string unquoted;
+    const std::size_t count = split_fields(c.line, c.by, fields, &unquoted);
     EXPECT_EQ(std::vector<std::string_view>(fields, fields + std::min<std::size_t>(count, 8)), c.fields)
         << c.line;
   }

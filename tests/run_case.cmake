@@ -12,6 +12,7 @@
 #                     links or folders, or call skip_case(reason); it may set
 #                     expected_weight_text in place of expected/weight.txt,
 #                     expected_stderr_text in place of expected/stderr,
+#                     expected_stdout_text in place of expected/stdout,
 #                     weight_is_directory when it made weight.txt a folder, or
 #                     weight_link_may_remain for a link that holds no result,
 #                     or run_prefix, a command to run the tool through
@@ -77,7 +78,9 @@ endif()
 string(REPLACE "\r\n" "\n" err "${err}")
 string(REPLACE "\r\n" "\n" out "${out}")
 set(expected_out "")
-if(EXISTS "${CASE_DIR}/expected/stdout")
+if(DEFINED expected_stdout_text)
+  set(expected_out "${expected_stdout_text}")
+elseif(EXISTS "${CASE_DIR}/expected/stdout")
   file(READ "${CASE_DIR}/expected/stdout" expected_out)
 endif()
 if(NOT out STREQUAL expected_out)

@@ -100,8 +100,19 @@ std::string columns(std::size_t found, std::string_view format, std::size_t need
          (at_least ? "at least " : "") + std::to_string(needed);
 }
 
+std::string columns_of_header(std::size_t found, std::size_t named) {
+  return std::to_string(found) + (found == 1 ? " column; its header names " : " columns; its header names ") +
+         std::to_string(named);
+}
+
+std::string empty_field(std::string_view field) { return std::string(field) + " is empty"; }
+
 std::string end_before_start(std::int64_t start, std::int64_t end) {
   return "end " + std::to_string(end) + " is before start " + std::to_string(start);
+}
+
+std::string separated_by_spaces(std::string_view what) {
+  return std::string(what) + " columns are separated by spaces; VCF separates them by tabs";
 }
 
 std::string invalid_record(std::string_view format, std::string_view reason) {
@@ -153,6 +164,27 @@ std::string no_common_chromosome(std::string_view snp_file, std::string_view snp
   return "no chromosome in common with " + std::string(snp_file) + ": its SNPs are on " +
          std::string(snp_chromosome) + ", these regions on " + std::string(region_chromosome) +
          (exact ? " (compared as written)" : "");
+}
+
+std::string other_build(std::string_view here, std::string_view there, std::string_view other_file) {
+  return std::string(here) + " here but " + std::string(there) + " in " + std::string(other_file) +
+         ": the files come from different genome builds; --allow-build-mismatch runs anyway";
+}
+
+std::string past_the_end(std::uint64_t snps, std::string_view declared_by, std::string_view first,
+                         std::string_view chromosome, std::int64_t position, std::int64_t length) {
+  std::string text = std::to_string(snps) + (snps == 1 ? " SNP lies" : " SNPs lie");
+  text += " past the end of their chromosome as ";
+  text += declared_by;
+  text += " declares it; the first is ";
+  text += first;
+  text += " at ";
+  text += chromosome;
+  text += ':';
+  text += std::to_string(position);
+  text += ", past ";
+  text += std::to_string(length);
+  return text;
 }
 
 std::string no_region_on(std::string_view chromosome, std::size_t snps, double weight) {
@@ -260,6 +292,10 @@ std::string starts_at_one(std::string_view format) {
 }
 
 std::string bad_blocks() { return "BED12 blocks that do not agree with blockCount"; }
+
+std::string block_outside(std::size_t block) {
+  return "BED12 block " + std::to_string(block) + " lies outside the line's start and end";
+}
 
 std::string no_known_columns(std::string_view header, bool table) {
   return "no name, chromosome or position column among " + column_list(header) +

@@ -59,8 +59,15 @@ std::string not_a_number(std::string_view field, std::string_view text);
 std::string negative(std::string_view field, std::string_view text);
 std::string out_of_range(std::string_view field, std::string_view text);
 std::string columns(std::size_t found, std::string_view format, std::size_t needed, bool at_least);
+// "5 columns; its header names 4".
+std::string columns_of_header(std::size_t found, std::size_t named);
 std::string end_before_start(std::int64_t start, std::int64_t end);
+// "chromosome is empty".
+std::string empty_field(std::string_view field);
 std::string invalid_record(std::string_view format, std::string_view reason);
+// "the #CHROM line's columns are separated by spaces; VCF separates them by
+// tabs".
+std::string separated_by_spaces(std::string_view what);
 // "not a VCF or BCF file: no \"#CHROM\" header line"; "not a VCF file: no
 // \"##fileformat\" line".
 std::string no_vcf_header();
@@ -72,6 +79,15 @@ std::string no_feature_lines(const std::vector<std::string>& features, std::stri
 // on chrX" (exact: "... compared as written").
 std::string no_common_chromosome(std::string_view snp_file, std::string_view snp_chromosome,
                                  std::string_view region_chromosome, bool exact);
+// Two genome builds: "chromosome 22 is 50818468 bases long (GRCh38) here
+// but 51304566 (GRCh37) in snps.vcf: the files come from different genome
+// builds; --allow-build-mismatch runs anyway", and the like for "NC_000022.11
+// (GRCh38)" against "NC_000022.10 (GRCh37)".
+std::string other_build(std::string_view here, std::string_view there, std::string_view other_file);
+// A warning: "531 SNPs lie past the end of their chromosome as genes.gff3
+// declares it; the first is rs123 at 22:51244000, past 50818468".
+std::string past_the_end(std::uint64_t snps, std::string_view declared_by, std::string_view first,
+                         std::string_view chromosome, std::int64_t position, std::int64_t length);
 // Warnings: "no region on chromosome chrY (3 SNPs); they get 0.4", "no
 // regions; every SNP gets 0.4".
 std::string no_region_on(std::string_view chromosome, std::size_t snps, double weight);
@@ -133,8 +149,10 @@ std::string other_format(std::string_view what, std::string_view expected);
 std::string control_byte(unsigned char byte, std::string_view format);
 std::string line_too_long(std::size_t limit);
 std::string starts_at_one(std::string_view format);
-// "BED12 blocks that do not agree with blockCount".
+// "BED12 blocks that do not agree with blockCount", "BED12 block 2 lies
+// outside the line's start and end".
 std::string bad_blocks();
+std::string block_outside(std::size_t block);
 // A table's header: "no name, chromosome or position column among MARKER,
 // P (give --snp-columns NAME,CHROM,POS)"; "no column \"BP\" among SNP, CHR,
 // POS".

@@ -38,6 +38,7 @@ std::string chromosome_names::key_of(std::string_view written) const {
   if (const std::string_view refseq = refseq_chromosome(written); !refseq.empty()) return std::string(refseq);
   if (starts_with_chr(written)) written.remove_prefix(3);
   if (written == "M") return "MT";
+  if (written == "XY") return "X";  // PLINK's pseudo-autosomal X: positions on X
   return std::string(written);
 }
 

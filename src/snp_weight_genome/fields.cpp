@@ -21,12 +21,6 @@ const char* find_tab(const char* at, const char* end) {
   return at;
 }
 
-std::string_view without_quotes(std::string_view field) {
-  if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-    return field.substr(1, field.size() - 2);
-  return field;
-}
-
 std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_view start_text,
                            std::int64_t lowest, std::string_view format) {
   if (start < 0) return messages::negative("start", start_text);
@@ -37,22 +31,54 @@ std::string bounds_problem(std::int64_t start, std::int64_t end, std::string_vie
 
 }  // namespace
 
+namespace {
+
+bool separates(char c, separator by) {
+  return by == separator::whitespace ? c == ' ' || c == '\t' : c == (by == separator::tab ? '\t' : ',');
+}
+
+// One field that begins with a double quote, RFC 4180's way: it runs to its
+// closing quote, separators inside it included, and "" inside it is one
+// quote, written into `unquoted`. Returns where the field ends, or npos for
+// a field that is no quoted field after all (its closing quote is missing,
+// or text follows it), which is then read as written.
+std::size_t quoted_field(std::string_view line, std::size_t begin, separator by, std::string& unquoted,
+                         std::string_view& field) {
+  bool doubled = false;
+  std::size_t at = begin + 1;
+  for (; at < line.size(); ++at) {
+    if (line[at] != '"') continue;
+    if (at + 1 < line.size() && line[at + 1] == '"') {
+      doubled = true;
+      ++at;
+      continue;
+    }
+    break;
+  }
+  if (at >= line.size() || (at + 1 < line.size() && !separates(line[at + 1], by))) return std::string_view::npos;
+  field = line.substr(begin + 1, at - begin - 1);
+  if (doubled) {
+    const std::size_t first = unquoted.size();
+    for (std::size_t k = 0; k < field.size(); ++k) {
+      unquoted += field[k];
+      if (field[k] == '"') ++k;  // "" is one quote
+    }
+    field = std::string_view(unquoted).substr(first);
+  }
+  return at + 1;
+}
+
+}  // namespace
+
 std::size_t split_fields(std::string_view line, separator by, std::span<std::string_view> fields,
-                         bool unquote) {
+                         std::string* unquoted) {
   std::size_t count = 0;
   const auto store = [&](std::string_view field) {
-    if (count < fields.size()) fields[count] = unquote ? without_quotes(field) : field;
+    if (count < fields.size()) fields[count] = field;
     ++count;
   };
-  if (by == separator::whitespace) {
-    for (std::size_t begin = line.find_first_not_of(" \t"); begin != std::string_view::npos;) {
-      const std::size_t end = line.find_first_of(" \t", begin);
-      store(line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
-      begin = end == std::string_view::npos ? end : line.find_first_not_of(" \t", end);
-    }
-    return count;
-  }
-  if (by == separator::tab && !unquote) {
+  if (by == separator::tab && unquoted == nullptr) {
+    // Eight bytes at a time: the formats' lines, read most often.
     const char* begin = line.data();
     const char* const end = begin + line.size();
     for (const char* tab; (tab = find_tab(begin, end)) != end; begin = tab + 1)
@@ -60,26 +86,27 @@ std::size_t split_fields(std::string_view line, separator by, std::span<std::str
     store(std::string_view(begin, static_cast<std::size_t>(end - begin)));
     return count;
   }
-  const char mark = by == separator::tab ? '\t' : ',';
-  for (std::size_t begin = 0;;) {
-    std::size_t end = begin;
-    if (by == separator::comma && begin < line.size() && line[begin] == '"') {
-      // A quoted field runs to its closing quote ("" is a quote inside it).
-      for (end = begin + 1; end < line.size(); ++end) {
-        if (line[end] != '"') continue;
-        if (end + 1 < line.size() && line[end + 1] == '"') {
-          ++end;
-          continue;
-        }
-        ++end;
-        break;
-      }
-    }
-    end = line.find(mark, end);
-    store(line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin));
-    if (end == std::string_view::npos) return count;
-    begin = end + 1;
+  if (unquoted != nullptr) {
+    unquoted->clear();
+    unquoted->reserve(line.size());  // views into it must stay where they are
   }
+  const bool runs = by == separator::whitespace;  // a run of whitespace is one separator
+  std::size_t begin = runs ? line.find_first_not_of(" \t") : 0;
+  while (begin != std::string_view::npos) {
+    std::string_view field;
+    std::size_t end = std::string_view::npos;
+    if (unquoted != nullptr && begin < line.size() && line[begin] == '"')
+      end = quoted_field(line, begin, by, *unquoted, field);
+    if (end == std::string_view::npos) {
+      end = begin;
+      while (end < line.size() && !separates(line[end], by)) ++end;
+      field = line.substr(begin, end - begin);
+    }
+    store(field);
+    if (end >= line.size()) break;
+    begin = runs ? line.find_first_not_of(" \t", end) : end + 1;
+  }
+  return count;
 }
 
 separator separator_of(std::string_view header) {

@@ -16,10 +16,13 @@ enum class separator {
 };
 
 // Splits `line` into fields, storing the first fields.size() of them, and
-// returns how many there are in all. With `unquote`, a field written in
-// double quotes (as R's write.table writes them) is stored without them.
+// returns how many there are in all. With `unquoted` (tables, as R's
+// write.table and spreadsheets write them), a field that begins with a
+// double quote is read RFC 4180's way: to its closing quote, separators
+// inside it included, the quotes dropped, and "" inside it one quote, the
+// field then held in *unquoted.
 std::size_t split_fields(std::string_view line, separator by, std::span<std::string_view> fields,
-                         bool unquote = false);
+                         std::string* unquoted = nullptr);
 
 // The separator of a table whose header line is `header`: tabs, else commas,
 // else runs of whitespace.

@@ -26,13 +26,17 @@ bool is_table(const std::string& extension) {
   return extension == "txt" || extension == "tsv" || extension == "tab";
 }
 
+// What PLINK 1.9 and 2 and REGENIE name their association results.
+constexpr std::string_view plink_tables[] = {"assoc", "qassoc", "linear", "logistic", "hybrid",
+                                             "firth", "model",  "fisher", "regenie"};
+
 // Association results and summary statistics: PLINK 1.9 and 2, REGENIE,
-// GCTA, and CSV files.
+// GCTA, BOLT-LMM, METAL, LDSC and CSV files.
 bool is_snp_table(const std::string& extension) {
-  static constexpr std::string_view tables[] = {"csv",    "assoc", "qassoc",  "linear", "logistic",
-                                                "hybrid", "firth", "regenie", "mlma"};
+  static constexpr std::string_view others[] = {"csv", "mlma", "stats", "tbl", "sumstats", "ma"};
   return is_table(extension) ||
-         std::find(std::begin(tables), std::end(tables), extension) != std::end(tables);
+         std::find(std::begin(plink_tables), std::end(plink_tables), extension) != std::end(plink_tables) ||
+         std::find(std::begin(others), std::end(others), extension) != std::end(others);
 }
 
 }  // namespace
@@ -54,6 +58,11 @@ std::optional<region_format> region_format_of(std::string_view file_name) {
   if (extension == "gff" || extension == "gff3") return region_format::gff3;
   if (is_table(extension)) return region_format::table;
   return std::nullopt;
+}
+
+bool written_by_plink(std::string_view file_name) {
+  const std::string extension = extension_of(file_name);
+  return std::find(std::begin(plink_tables), std::end(plink_tables), extension) != std::end(plink_tables);
 }
 
 std::optional<snp_format> snp_format_named(std::string_view name) {

@@ -25,6 +25,11 @@ enum class region_format {
 std::optional<snp_format> snp_format_of(std::string_view file_name);
 std::optional<region_format> region_format_of(std::string_view file_name);
 
+// Whether a file's name says PLINK (1.9 or 2) or REGENIE wrote it, which
+// write X, Y, XY and MT as 23 to 26: .assoc, .qassoc, .linear, .logistic,
+// .glm.*, .regenie and the like.
+bool written_by_plink(std::string_view file_name);
+
 // The names the options take ("vcf", "bim", "pvar", "bed", "table"; "gtf",
 // "gff3").
 std::optional<snp_format> snp_format_named(std::string_view name);

@@ -13,6 +13,7 @@
 #include "sets_output.hpp"
 #include "snp_reader.hpp"
 #include "snp_weigher.hpp"
+#include "table_layout.hpp"
 #include "vcf_output.hpp"
 #include "weight_output.hpp"
 
@@ -88,6 +89,15 @@ int choose_snp_format(const genome_options& options, const genome_input& snps, s
   std::optional<snp_format> choice = options.snps_format;
   if (!choice) choice = snp_format_of(options.snps);
   if (!choice && snps.holds() == input_holds::variants) choice = snp_format::vcf;
+  // A table whose header names summary statistics' columns, whatever its name.
+  if (!choice && snps.holds() == input_holds::text) {
+    std::string_view first = snps.first_text();
+    while (first.starts_with('#') && !first.starts_with("#CHROM") && first.find('\n') != std::string_view::npos)
+      first.remove_prefix(first.find('\n') + 1);
+    first = first.substr(0, first.find('\n'));
+    if (first.ends_with('\r')) first.remove_suffix(1);
+    if (table_layout::names_table_columns(first)) choice = snp_format::table;
+  }
   if (!choice) {
     *error = messages::unknown_format(options.snps, "--snps-format", "vcf, bim, pvar, bed or table");
     return GENOME_USAGE;
@@ -143,10 +153,10 @@ bool open_outputs(const output_list& outputs, const genome_input& snps, const re
 }
 
 bool read_all_regions(const genome_options& options, region_files& files, region_index& index, bool names,
-                      std::string* error) {
+                      declared_build& declared, std::string* error) {
   for (region_file_input& file : files) {
-    const region_reading how{file.format,  file.classes, options.upstream, options.downstream,
-                             options.split, names,        !options.sets.empty(), 1};
+    const region_reading how{file.format, file.classes,          options.upstream, options.downstream, options.split,
+                             names,       !options.sets.empty(), 1,                &declared};
     const std::unique_ptr<byte_source> source = file.input.text(how.threads, error);
     if (source == nullptr || !read_regions(*source, file.path, how, index, error)) return false;
   }
@@ -164,6 +174,33 @@ bool weigh_snps(snp_reader& snps, snp_weigher& weigher, const output_list& outpu
     for (const auto& output : outputs) output->write(snp, answer);
   }
   return error->empty();
+}
+
+// What the SNP file's header declares of its build.
+declared_build declared_by(const snp_reader& snps, const chromosome_names& chromosomes) {
+  declared_build declared;
+  for (const declared_contig& contig : snps.contigs()) {
+    declared.add_name(contig.name);
+    if (contig.length > 0) declared.add_length(chromosomes.key_of(contig.name), contig.length);
+  }
+  return declared;
+}
+
+// The declared length of each chromosome of the index (the regions' word
+// first), 0 where none is; `regions_declare` tells whether any came from the
+// region files.
+std::vector<std::int64_t> declared_ends(const region_index& index, const declared_build& regions,
+                                        const declared_build& snps, bool& regions_declare) {
+  const chromosome_names& chromosomes = index.chromosomes();
+  std::vector<std::int64_t> ends(chromosomes.size(), 0);
+  regions_declare = false;
+  for (std::uint32_t c = 0; c < chromosomes.size(); ++c) {
+    const std::string key = chromosomes.key_of(chromosomes.first_spelling(c));
+    const std::optional<std::int64_t> length = regions.length_of(key);
+    regions_declare = regions_declare || length.has_value();
+    ends[c] = length.value_or(snps.length_of(key).value_or(0));
+  }
+  return ends;
 }
 
 // The region files' names, for what is said of them together.
@@ -207,42 +244,100 @@ bool closing_words(const genome_options& options, const region_files& files, con
   return true;
 }
 
-}  // namespace
+// SNPs past the end of their chromosome, as the files declare it: the
+// count and the first.
+void past_end_warning(const genome_options& options, const std::vector<chromosome_tally>& seen,
+                      const std::string& declared_by, std::vector<std::string>* warnings) {
+  std::uint64_t past = 0;
+  const chromosome_tally* first = nullptr;
+  for (const chromosome_tally& c : seen) {
+    past += c.past_end;
+    if (c.past_end > 0 && (first == nullptr || c.first_past_end_order < first->first_past_end_order)) first = &c;
+  }
+  if (first != nullptr)
+    warnings->push_back(messages::about(options.snps,
+                                        messages::past_the_end(past, declared_by, first->first_past_end,
+                                                               first->written, first->first_past_end_position,
+                                                               first->declared_end)));
+}
 
-int run_genome(const genome_options& options, std::string* error, std::vector<std::string>* warnings) {
+// A run's inputs, index and outputs, from their opening to the commit.
+class genome_run {
+ public:
+  explicit genome_run(const genome_options& options)
+      : options_(options),
+        vcf_(options.format == output_format::vcf || options.format == output_format::bcf),
+        names_(options.names && (options.format == output_format::weights || vcf_)),
+        with_regions_(names_ || !options.sets.empty()),
+        index_(options.exact_chromosome_names, with_regions_, static_cast<unsigned>(options.classes.size())) {}
+
   // The inputs, then the results, are opened before anything is read, so
   // that a missing file or a result the run may not write is refused first.
-  genome_input snp_input;
-  region_files files;
-  if (!open_inputs(options, snp_input, files, error)) return GENOME_REFUSED;
-  snp_format snps_format{};
-  if (const int status = choose_snp_format(options, snp_input, snps_format, error)) return status;
-  if (const int status = choose_region_formats(options, files, error)) return status;
-  // The outputs that name regions need them kept, not only merged.
-  const bool vcf = options.format == output_format::vcf || options.format == output_format::bcf;
-  const bool names = options.names && (options.format == output_format::weights || vcf);
-  const bool with_regions = names || !options.sets.empty();
-  region_index index(options.exact_chromosome_names, with_regions, static_cast<unsigned>(options.classes.size()));
-  const output_list outputs = make_outputs(options, index);
-  if (!open_outputs(outputs, snp_input, files, error)) return GENOME_REFUSED;
-  const auto abandon = [&outputs] {
-    for (const auto& output : outputs) output->abandon();
-    return GENOME_REFUSED;
-  };
-  if (!read_all_regions(options, files, index, with_regions, error)) return abandon();
+  int open(std::string* error);
+  int run(std::string* error, std::vector<std::string>* warnings);
 
-  const snp_reading how{snps_format, options.snvs_only, options.snp_columns, 1, vcf};
-  const std::unique_ptr<snp_reader> snps = make_snp_reader(snp_input, how, error);
-  if (snps == nullptr) return abandon();
-  const class_weights weights{options.class_weights, options.outside_weight};
-  snp_weigher weigher(index, weights, with_regions);
-  if (!snps->begin(error) || !weigh_snps(*snps, weigher, outputs, error)) {
+ private:
+  // A refusal part way: what is written so far goes, or stays where it is.
+  int abandon() {
+    for (const auto& output : outputs_) output->abandon();
+    return GENOME_REFUSED;
+  }
+  // Refuses files of two builds, unless told to go on.
+  bool builds_agree(const declared_build& snps, std::string* error) const {
+    if (options_.allow_build_mismatch) return true;
+    *error = declared_build::mismatch(snps, options_.snps, regions_declared_, names_of(files_));
+    return error->empty();
+  }
+
+  const genome_options& options_;
+  bool vcf_, names_, with_regions_;
+  genome_input snp_input_;
+  region_files files_;
+  snp_format snps_format_{};
+  region_index index_;
+  output_list outputs_;
+  declared_build regions_declared_;
+};
+
+int genome_run::open(std::string* error) {
+  if (!open_inputs(options_, snp_input_, files_, error)) return GENOME_REFUSED;
+  if (const int status = choose_snp_format(options_, snp_input_, snps_format_, error)) return status;
+  if (const int status = choose_region_formats(options_, files_, error)) return status;
+  outputs_ = make_outputs(options_, index_);
+  return open_outputs(outputs_, snp_input_, files_, error) ? 0 : GENOME_REFUSED;
+}
+
+int genome_run::run(std::string* error, std::vector<std::string>* warnings) {
+  if (!read_all_regions(options_, files_, index_, with_regions_, regions_declared_, error)) return abandon();
+  const snp_reading how{snps_format_, options_.snvs_only, options_.snp_columns, 1, vcf_,
+                        written_by_plink(options_.snps)};
+  const std::unique_ptr<snp_reader> snps = make_snp_reader(snp_input_, how, error);
+  if (snps == nullptr || !snps->begin(error)) return abandon();
+  declared_build snps_declared = declared_by(*snps, index_.chromosomes());
+  if (!builds_agree(snps_declared, error)) return abandon();
+  bool regions_declare = false;
+  const std::vector<std::int64_t> ends = declared_ends(index_, regions_declared_, snps_declared, regions_declare);
+  const class_weights weights{options_.class_weights, options_.outside_weight};
+  snp_weigher weigher(index_, weights, with_regions_, ends);
+  if (!weigh_snps(*snps, weigher, outputs_, error)) {
     // A refused line of a damaged gzip file is named as the damage it is.
     if (std::string damage = snps->damage_further_on(); !damage.empty()) *error = damage;
     return abandon();
   }
-  if (!closing_words(options, files, index, weigher.chromosomes(), warnings, error)) return abandon();
-  for (const auto& output : outputs)
+  // The SNPs' own chromosome names: RefSeq accessions say their build too.
+  for (const chromosome_tally& c : weigher.chromosomes()) snps_declared.add_name(c.written);
+  if (!builds_agree(snps_declared, error)) return abandon();
+  if (!closing_words(options_, files_, index_, weigher.chromosomes(), warnings, error)) return abandon();
+  past_end_warning(options_, weigher.chromosomes(), regions_declare ? names_of(files_) : options_.snps, warnings);
+  for (const auto& output : outputs_)
     if (!output->commit(error)) return GENOME_REFUSED;
   return 0;
+}
+
+}  // namespace
+
+int run_genome(const genome_options& options, std::string* error, std::vector<std::string>* warnings) {
+  genome_run run(options);
+  if (const int status = run.open(error)) return status;
+  return run.run(error, warnings);
 }

@@ -23,6 +23,18 @@ class name_table {
   std::unordered_map<std::string_view, std::uint32_t> ids_;
 };
 
+// `name` with '%' and each byte of `special` written as %XX, as VCF writes
+// its INFO values, so that names joined by one of them can be split back
+// (then %XX read as the byte it stands for): `name` itself when it holds
+// none, else `scratch` holding the encoded name.
+std::string_view encoded(std::string_view name, std::string_view special, std::string& scratch);
+
+// What the outputs encode in a name: in a comma-separated list; in a VCF's
+// INFO value; in the columns of a set file.
+inline constexpr std::string_view IN_A_LIST = ",";
+inline constexpr std::string_view IN_VCF_INFO = ",;= \t";
+inline constexpr std::string_view IN_SET_FILES = ", \t";
+
 // The distinct names of some regions, in the order of their first region:
 // a mark per name, so that k regions cost O(k).
 class distinct_names {

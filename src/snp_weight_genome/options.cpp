@@ -64,6 +64,8 @@ void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
   app.add_flag("--split", options.split, "the blocks of a BED12 file are the regions (exons, not introns)");
   app.add_flag("--snvs-only", options.snvs_only,
                "VCF and BCF: weigh only the records whose REF and ALTs are single bases");
+  app.add_flag("--allow-build-mismatch", options.allow_build_mismatch,
+               "run even when the files declare different genome builds (chromosome lengths, RefSeq versions)");
   app.add_flag("--exact-chromosome-names", options.exact_chromosome_names,
                "match chromosomes as written (by default chr22, 22 and NC_000022.11 are one, and chrM is MT)");
 }

@@ -29,6 +29,7 @@ struct genome_options {
   std::optional<region_format> regions_format;  // likewise
   std::vector<std::string> features{"gene"};    // the GTF or GFF3 feature types
   bool exact_chromosome_names = false;
+  bool allow_build_mismatch = false;  // files of different genome builds still run
   std::string output = "weight.txt";  // "-" for the standard output
   output_format format = output_format::weights;
   bool columns = false;  // the chromosome and position too

@@ -22,23 +22,30 @@ struct feature_types {
   }
 };
 
-// The value of attribute `key` in a GTF attribute column (key "value"; ...)
-// or a GFF3 one (key=value;...), or "".
+// The value of attribute `key` in a GTF attribute column (key "value"; ...,
+// a ';' inside the quotes being part of the value) or a GFF3 one
+// (key=value;...), or "".
 std::string_view attribute(std::string_view attributes, std::string_view key, bool gff3) {
   std::size_t at = 0;
   while (at < attributes.size()) {
-    const std::size_t end = std::min(attributes.find(';', at), attributes.size());
-    std::string_view pair = attributes.substr(at, end - at);
-    at = end + 1;
-    while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
-    const char separator = gff3 ? '=' : ' ';
-    if (!pair.starts_with(key) || pair.size() <= key.size() || pair[key.size()] != separator) continue;
-    std::string_view value = pair.substr(key.size() + 1);
-    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
-    while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    return value;
+    while (at < attributes.size() && attributes[at] == ' ') ++at;
+    const std::size_t key_end = std::min(attributes.find(gff3 ? '=' : ' ', at), attributes.size());
+    const bool wanted = attributes.substr(at, key_end - at) == key;
+    std::size_t value_begin = std::min(key_end + 1, attributes.size());
+    while (!gff3 && value_begin < attributes.size() && attributes[value_begin] == ' ') ++value_begin;
+    std::size_t value_end = 0;
+    std::size_t next = 0;
+    if (!gff3 && value_begin < attributes.size() && attributes[value_begin] == '"') {
+      ++value_begin;
+      value_end = std::min(attributes.find('"', value_begin), attributes.size());
+      next = std::min(attributes.find(';', value_end), attributes.size()) + 1;
+    } else {
+      value_end = std::min(attributes.find(';', value_begin), attributes.size());
+      next = value_end + 1;
+      while (value_end > value_begin && attributes[value_end - 1] == ' ') --value_end;
+    }
+    if (wanted && key_end < attributes.size()) return attributes.substr(value_begin, value_end - value_begin);
+    at = next;
   }
   return {};
 }
@@ -85,7 +92,8 @@ class region_file {
   bool split(std::string_view line, region_line& out, std::string* problem) const;
   // The classes a GTF or GFF3 line feeds (all of them for other formats).
   bool feeds(std::string_view feature, unsigned k) const;
-  bool take_blocks(const region_line& line, std::int64_t start, unsigned class_id, std::string* problem);
+  bool take_blocks(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id,
+                   std::string* problem);
   void add(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id);
   // The index's chromosome for a name as written.
   std::uint32_t chromosome_of(std::string_view chromosome);
@@ -140,6 +148,7 @@ bool region_file::take(std::string_view line, std::int64_t line_number, std::str
   fields.name = {};
   fields.strand = '.';
   if (!split(line, fields, problem)) return false;
+  if (fields.chromosome.empty()) return *problem = messages::empty_field("chromosome"), false;
   const std::string_view feature = annotation_ ? fields.fields[2] : std::string_view{};
   if (annotation_) {
     bool fed_any = false;
@@ -161,7 +170,7 @@ bool region_file::take(std::string_view line, std::int64_t line_number, std::str
     if (how_.spans && !fields.name.empty() && fields.name != ".")
       index_.note_span(index_.names().add(fields.name), chromosome_of(fields.chromosome), bed_ ? start + 1 : start, end);
     if (bed_ && how_.split && fields.count >= 12) {
-      if (!take_blocks(fields, start, how_.classes[k].id, problem)) return false;
+      if (!take_blocks(fields, start, end, how_.classes[k].id, problem)) return false;
       continue;
     }
     add(fields, bed_ ? start + 1 : start, end, how_.classes[k].id);  // BED: 0-based, half-open
@@ -169,7 +178,7 @@ bool region_file::take(std::string_view line, std::int64_t line_number, std::str
   return true;
 }
 
-bool region_file::take_blocks(const region_line& line, std::int64_t start, unsigned class_id,
+bool region_file::take_blocks(const region_line& line, std::int64_t start, std::int64_t end, unsigned class_id,
                               std::string* problem) {
   // BED12: the blocks, each relative to the start, are the regions.
   const auto& f = line.fields;
@@ -180,6 +189,14 @@ bool region_file::take_blocks(const region_line& line, std::int64_t start, unsig
     *problem = messages::bad_blocks();
     return false;
   }
+  // Each block lies within the line's own start and end, as bedtools and
+  // the UCSC tools take it; checked without a sum that could overflow.
+  const std::int64_t span = end - start;
+  for (std::size_t b = 0; b < sizes_.size(); ++b)
+    if (starts_[b] > span || sizes_[b] > span - starts_[b]) {
+      *problem = messages::block_outside(b + 1);
+      return false;
+    }
   for (std::size_t b = 0; b < sizes_.size(); ++b)
     if (sizes_[b] > 0) add(line, start + starts_[b] + 1, start + starts_[b] + sizes_[b], class_id);
   return true;
@@ -190,6 +207,7 @@ std::uint32_t region_file::chromosome_of(std::string_view chromosome) {
     looked_up_ = true;
     last_written_ = chromosome;
     last_chromosome_ = index_.chromosomes().add(chromosome);
+    if (how_.declared != nullptr) how_.declared->add_name(chromosome);
   }
   return last_chromosome_;
 }
@@ -215,6 +233,17 @@ std::string region_file::unfed() const {
   return {};
 }
 
+// "##sequence-region SEQID START END": a GFF3 file's chromosome and its
+// length.
+void note_sequence_region(std::string_view line, const region_index& index, const region_reading& how) {
+  std::array<std::string_view, 5> fields;
+  std::int64_t start = 0, end = 0;
+  if (split_fields(line, separator::whitespace, fields) == 4 &&
+      parse_integer(fields[2], start) == number_status::stored && start == 1 &&
+      parse_integer(fields[3], end) == number_status::stored && end > 0)
+    how.declared->add_length(index.chromosomes().key_of(fields[1]), end);
+}
+
 }  // namespace
 
 bool read_regions(byte_source& source, const std::string& path, const region_reading& how, region_index& index,
@@ -225,7 +254,13 @@ bool read_regions(byte_source& source, const std::string& path, const region_rea
   std::string_view line;
   std::string problem;
   while (lines.next(line, error)) {
-    if (how.format == region_format::gff3 && line.starts_with("##FASTA")) break;
+    if (how.format == region_format::gff3 && line.starts_with("##FASTA")) {
+      // The sequences end the annotation, but the file is read whole: a cut
+      // among them is refused like any other.
+      *error = lines.read_to_end();
+      break;
+    }
+    if (how.declared != nullptr && line.starts_with("##sequence-region")) note_sequence_region(line, index, how);
     if (is_comment_line(line, how.format == region_format::bed)) continue;
     if (!file.take(line, lines.line_number(), &problem)) {
       *error = messages::at_line(path, lines.line_number(), problem);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "formats.hpp"
+#include "builds.hpp"
 #include "byte_source.hpp"
 #include "region_index.hpp"
 
@@ -39,6 +40,9 @@ struct region_reading {
   bool names = false;           // keep each region's name
   bool spans = false;           // and the span of each name's regions, before any window
   int threads = 1;              // for inflating BGZF blocks
+  // What the file declares of its build (GFF3's ##sequence-region lines,
+  // RefSeq accessions), when asked.
+  declared_build* declared = nullptr;
 };
 
 // Reads every region of `source`, named `path` in messages, into `index`.

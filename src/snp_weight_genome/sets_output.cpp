@@ -23,17 +23,18 @@ void sets_output::write(const genome_snp&, const snp_answer& answer) {
 void sets_output::write_set(const name_span& span, const std::vector<std::string>& snps) {
   weight_writer& out = this->out();
   const std::string chromosome = index_.chromosomes().key_of(index_.chromosomes().first_spelling(span.chromosome));
-  out.begin_line(index_.names()[span.name]);
+  std::string scratch;
+  out.begin_line(encoded(index_.names()[span.name], IN_SET_FILES, scratch));
   const std::string start = std::to_string(span.start), end = std::to_string(span.end);
   if (format_ == sets_format::magma) {
     out.column(chromosome);
     for (std::string_view part : {":", start.c_str(), ":", end.c_str()}) out.append(part);
-    for (const std::string& snp : snps) out.column(snp);
+    for (const std::string& snp : snps) out.column(encoded(snp, IN_SET_FILES, scratch));
   } else {
     for (std::string_view part : {" ", chromosome.c_str(), " ", start.c_str(), " "}) out.append(part);
     for (std::size_t k = 0; k < snps.size(); ++k) {
       if (k > 0) out.append(",");
-      out.append(snps[k]);
+      out.append(encoded(snps[k], IN_SET_FILES, scratch));
     }
   }
   out.end_line();

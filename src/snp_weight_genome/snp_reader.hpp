@@ -11,10 +11,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "formats.hpp"
 #include "genome_input.hpp"
 #include "genome_records.hpp"
+
+// A chromosome that a header declares: its name, and its length (0 when
+// the header gives none).
+struct declared_contig {
+  std::string name;
+  std::int64_t length = 0;
+};
 
 class snp_reader {
  public:
@@ -32,6 +40,9 @@ class snp_reader {
   virtual const std::string& path() const = 0;
   // VCF and BCF: the header the records were read with.
   virtual const bcf_hdr_t* header() const { return nullptr; }
+  // After begin(): the chromosomes its header declares (a VCF's or a
+  // .pvar's ##contig lines).
+  virtual std::vector<declared_contig> contigs() const { return {}; }
   // After begin(): "" when the SNPs come with an allele (genome_snp::alt),
   // else the message that says which column is missing.
   virtual std::string allele_problem() const { return {}; }
@@ -48,6 +59,8 @@ struct snp_reading {
   // VCF and BCF: every field of each record is read, for an output that
   // writes the record back (else no further than ALT).
   bool whole_records = false;
+  // A table PLINK or REGENIE wrote: chromosomes 23 to 26 are X, Y, XY, MT.
+  bool plink_codes = false;
 };
 
 // The reader for `input` (which must outlive it) in `how.format`, or

@@ -2,15 +2,29 @@
 
 #include <bit>
 
-snp_weigher::snp_weigher(const region_index& index, const class_weights& weights, bool with_regions)
-    : index_(index), weights_(weights), with_regions_(with_regions) {}
+snp_weigher::snp_weigher(const region_index& index, const class_weights& weights, bool with_regions,
+                         const std::vector<std::int64_t>& ends)
+    : index_(index), weights_(weights), with_regions_(with_regions), ends_(ends) {}
+
+void snp_weigher::note_past_end(const genome_snp& snp) {
+  chromosome_tally& tally = tally_[tally_at_];
+  if (tally.past_end++ > 0) return;
+  tally.first_past_end = answer_.label;
+  tally.first_past_end_position = snp.position;
+  tally.first_past_end_order = answered_;
+  tally.declared_end = ends_[*chromosome_];
+}
 
 void snp_weigher::look_up_chromosome(const genome_snp& snp) {
   looked_up_ = true;
   last_match_ = snp.match;
   chromosome_ = index_.chromosomes().find(snp.match);
   const auto [found, added] = tally_by_key_.try_emplace(index_.chromosomes().key_of(snp.match), tally_.size());
-  if (added) tally_.push_back({std::string(snp.match), 0, chromosome_.has_value()});
+  if (added) {
+    tally_.emplace_back();
+    tally_.back().written = snp.match;
+    tally_.back().has_regions = chromosome_.has_value();
+  }
   tally_at_ = found->second;
 }
 
@@ -35,5 +49,8 @@ const snp_answer& snp_weigher::answer(const genome_snp& snp) {
     label_ += std::to_string(snp.position);
     answer_.label = label_;
   }
+  ++answered_;
+  if (chromosome_ && *chromosome_ < ends_.size() && ends_[*chromosome_] > 0 && snp.position > ends_[*chromosome_])
+    note_past_end(snp);
   return answer_;
 }

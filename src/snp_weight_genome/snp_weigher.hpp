@@ -25,17 +25,28 @@ struct chromosome_tally {
   std::string written;  // as the first of its SNPs gave it (PLINK's 26 as MT)
   std::uint64_t snps = 0;
   bool has_regions = false;
+  // SNPs past the chromosome's declared end, and the first of them.
+  std::uint64_t past_end = 0;
+  std::string first_past_end;
+  std::int64_t first_past_end_position = 0;
+  std::int64_t declared_end = 0;
+  std::uint64_t first_past_end_order = 0;  // its place among all SNPs
 };
 
 class snp_weigher {
  public:
-  snp_weigher(const region_index& index, const class_weights& weights, bool with_regions);
+  // `ends`: the declared length of each chromosome of the index, 0 where
+  // none is declared (or empty).
+  snp_weigher(const region_index& index, const class_weights& weights, bool with_regions,
+              const std::vector<std::int64_t>& ends);
 
   const snp_answer& answer(const genome_snp& snp);
   // The chromosomes of the SNPs answered, in the order first seen.
   const std::vector<chromosome_tally>& chromosomes() const { return tally_; }
 
  private:
+  // Notes a SNP past its chromosome's declared end.
+  void note_past_end(const genome_snp& snp);
   // The chromosome of `snp` in the index, and its tally: SNPs come
   // chromosome by chromosome, so mostly that of the SNP before.
   void find_chromosome(const genome_snp& snp) {
@@ -46,6 +57,8 @@ class snp_weigher {
   const region_index& index_;
   const class_weights& weights_;
   bool with_regions_;
+  const std::vector<std::int64_t>& ends_;
+  std::uint64_t answered_ = 0;
   index_cursor cursor_;
   distinct_names distinct_;
   snp_answer answer_;

@@ -16,7 +16,8 @@ std::string_view plink_chromosome(std::string_view code) {
   return code;
 }
 
-std::string_view named(std::string_view name) { return name == "." ? std::string_view{} : name; }
+// A missing name: "." (VCF, PLINK) or "NA" (R, the GWAS Catalog).
+std::string_view named(std::string_view name) { return name == "." || name == "NA" ? std::string_view{} : name; }
 
 // A column's name as matched: lower case, without a leading '#'.
 std::string column_key(std::string_view name) {
@@ -47,7 +48,27 @@ int find_column(const std::vector<std::string>& keys, const std::string_view (&n
 
 }  // namespace
 
-table_layout::table_layout(snp_format format) : format_(format) {
+bool table_layout::names_table_columns(std::string_view line) {
+  static constexpr std::string_view others[] = {
+      "a2",   "allele0", "allele2", "other_allele", "p",    "pval", "p_value", "p-value", "beta",   "b",
+      "se",   "stderr",  "z",       "zscore",       "n",    "freq", "af",      "a1freq",  "effect", "or",
+      "chisq", "log10p"};
+  std::vector<std::string_view> fields;
+  std::string unquoted;
+  const separator by = separator_of(line);
+  fields.resize(split_fields(line, by, fields, &unquoted));
+  split_fields(line, by, fields, &unquoted);
+  int known = 0;
+  for (std::string_view field : fields) {
+    const std::string key = column_key(field);
+    const auto in = [&key](const auto& list) { return std::find(std::begin(list), std::end(list), key) != std::end(list); };
+    known += in(name_columns) || in(chromosome_columns) || in(position_columns) || in(alt_columns) || in(others);
+  }
+  return known >= 2;
+}
+
+table_layout::table_layout(snp_format format, bool plink_codes)
+    : format_(format), plink_codes_(plink_codes || format == snp_format::bim || format == snp_format::pvar) {
   if (format == snp_format::bim || format == snp_format::pvar) take_plink_columns();
   if (format == snp_format::bed) {
     separator_ = separator::tab, name_column_ = 3, chromosome_column_ = 0, position_column_ = -1;
@@ -83,9 +104,11 @@ bool table_layout::choose(std::string_view first_line, const std::optional<std::
     separator_ = separator_of(first_line);
     unquote_ = true;
   }
-  std::vector<std::string_view> found(256);
-  const std::size_t count = split_fields(first_line, separator_, found, unquote_);
-  found.resize(std::min(count, found.size()));
+  std::string unquoted;
+  std::vector<std::string_view> found;
+  const std::size_t count = split_fields(first_line, separator_, found, unquote_ ? &unquoted : nullptr);
+  found.resize(count);  // any width
+  split_fields(first_line, separator_, found, unquote_ ? &unquoted : nullptr);
   std::vector<std::string> keys;
   for (std::string_view field : found) keys.push_back(column_key(field));
   exact_columns_ = false;
@@ -120,6 +143,7 @@ bool table_layout::choose(std::string_view first_line, const std::optional<std::
   columns_needed_ =
       static_cast<std::size_t>(std::max({name_column_, chromosome_column_, position_column_})) + 1;
   named_columns_ = header;
+  header_columns_ = header ? count : 0;
   count_columns_read();
   return true;
 }
@@ -159,9 +183,13 @@ line_reading table_layout::read(std::string_view line, std::int64_t line_number,
   if (is_comment_line(line, bed)) return line_reading::skipped;
   auto& fields = scratch.fields;
   if (fields.size() != columns_read_) fields.resize(columns_read_);
-  std::size_t count = split_fields(line, separator_, fields, unquote_);
+  std::size_t count = split_fields(line, separator_, fields, unquote_ ? &scratch.unquoted : nullptr);
   // A BED line without a tab is split at whitespace.
   if (bed && count == 1) count = split_fields(line, separator::whitespace, fields);
+  if (header_columns_ > 0 && count != header_columns_) {
+    *problem = messages::columns_of_header(count, header_columns_);
+    return line_reading::refused;
+  }
   if (exact_columns_ ? count != columns_needed_ : count < columns_needed_) {
     *problem = messages::columns(count, format_name(format_), columns_needed_, !exact_columns_);
     return line_reading::refused;
@@ -171,6 +199,10 @@ line_reading table_layout::read(std::string_view line, std::int64_t line_number,
                                                           : std::string_view{};
   };
   snp.chromosome = column(chromosome_column_);
+  if (snp.chromosome.empty()) {
+    *problem = messages::empty_field("chromosome");
+    return line_reading::refused;
+  }
   snp.name = named(column(name_column_));
   snp.alt = column(alt_column_);
   snp.centimorgans = column(centimorgan_column_);
@@ -189,7 +221,6 @@ line_reading table_layout::read(std::string_view line, std::int64_t line_number,
       return line_reading::refused;
     }
   }
-  const bool plink = format_ == snp_format::bim || format_ == snp_format::pvar;
-  snp.match = plink ? plink_chromosome(snp.chromosome) : snp.chromosome;
+  snp.match = plink_codes_ ? plink_chromosome(snp.chromosome) : snp.chromosome;
   return line_reading::snp;
 }

@@ -31,6 +31,7 @@
 // The fields of the line being read, kept between lines to save allocating.
 struct line_fields {
   std::vector<std::string_view> fields;
+  std::string unquoted;  // fields whose quotes held quotes
 };
 
 enum class line_reading {
@@ -41,7 +42,9 @@ enum class line_reading {
 
 class table_layout {
  public:
-  explicit table_layout(snp_format format);
+  // `plink_codes`: the file is one PLINK (or REGENIE) writes, whose
+  // chromosomes 23 to 26 are X, Y, XY and MT (.bim and .pvar always are).
+  explicit table_layout(snp_format format, bool plink_codes = false);
 
   // Whether the layout is chosen by the first line that is no "##" comment
   // (a .pvar, a table), which choose() then reads.
@@ -49,6 +52,9 @@ class table_layout {
   // Whether a line comes before that first line: empty, "##", or in a
   // table a "#" comment that is no "#CHROM" header.
   bool before_first_line(std::string_view line) const;
+  // Whether `line` names the columns of a table: two or more names that
+  // summary statistics use (SNP, CHR, BP, A1, P, BETA, MarkerName...).
+  static bool names_table_columns(std::string_view line);
   // Chooses the columns from the first line. `header` tells whether it
   // named them (else it is the first SNP). Returns false with why in
   // `problem`, worded for messages::at_line().
@@ -73,6 +79,7 @@ class table_layout {
   void count_columns_read();
 
   snp_format format_;
+  bool plink_codes_;
   separator separator_ = separator::whitespace;
   bool unquote_ = false;
   int name_column_ = 0;  // -1: none
@@ -82,6 +89,7 @@ class table_layout {
   int centimorgan_column_ = -1;
   std::size_t columns_needed_ = 3;
   std::size_t columns_read_ = 4;  // how many columns a line's split keeps: up to the last one read
+  std::size_t header_columns_ = 0;  // how many the header names: every line has as many
   bool exact_columns_ = true;     // a header-less table has exactly three
   bool named_columns_ = false;
 };

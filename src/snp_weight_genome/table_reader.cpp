@@ -3,7 +3,7 @@
 #include "messages.hpp"
 
 table_reader::table_reader(std::unique_ptr<byte_source> source, std::string path, const snp_reading& how)
-    : path_(std::move(path)), how_(how), layout_(how.format), source_(std::move(source)) {}
+    : path_(std::move(path)), how_(how), layout_(how.format, how.plink_codes), source_(std::move(source)) {}
 
 bool table_reader::begin(std::string* error) {
   error->clear();
@@ -13,6 +13,7 @@ bool table_reader::begin(std::string* error) {
   std::string_view line;
   do {
     if (!lines_->next(line, error)) return error->empty();  // an empty file
+    if (line.starts_with("##contig=<")) note_contig(line);
   } while (layout_.before_first_line(line));
   bool header = false;
   std::string problem;
@@ -24,6 +25,20 @@ bool table_reader::begin(std::string* error) {
   pending_.assign(line);
   pending_number_ = lines_->line_number();
   return true;
+}
+
+void table_reader::note_contig(std::string_view line) {
+  // ##contig=<ID=1,length=248956422>, as plink2 writes it from a VCF.
+  const auto value = [line](std::string_view key) {
+    const std::size_t at = line.find(key);
+    if (at == std::string_view::npos) return std::string_view{};
+    const std::string_view rest = line.substr(at + key.size());
+    return rest.substr(0, rest.find_first_of(",>"));
+  };
+  const std::string_view id = value("<ID=");
+  std::int64_t length = 0;
+  if (parse_integer(value(",length="), length) != number_status::stored || length < 0) length = 0;
+  if (!id.empty()) contigs_.push_back({std::string(id), length});
 }
 
 std::optional<std::string> table_reader::pending_line() const {

@@ -25,7 +25,10 @@ class table_reader final : public snp_reader {
   std::optional<text_lines>& lines() { return lines_; }
   // A first line that held a SNP, not a header: it is read first.
   std::optional<std::string> pending_line() const;
+  // Notes a "##contig=<ID=...,length=...>" line.
+  void note_contig(std::string_view line);
   std::string allele_problem() const override;
+  std::vector<declared_contig> contigs() const override { return contigs_; }
 
  private:
   std::string path_;
@@ -37,4 +40,5 @@ class table_reader final : public snp_reader {
   std::string pending_;  // the first line that is no "##" comment: a header, or data
   std::int64_t pending_number_ = 0;
   bool has_pending_ = false;
+  std::vector<declared_contig> contigs_;  // a .pvar's ##contig lines
 };

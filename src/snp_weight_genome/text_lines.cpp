@@ -143,7 +143,7 @@ bool text_lines::next_chunk(std::string_view& line, std::string* error) {
 }
 
 std::string text_lines::read_to_end() {
-  std::int64_t lines = lines_.line_number();
+  std::int64_t lines = lines_.last_line_number();
   while (chunks_.next(chunk_, std::size_t{1} << 16)) {
     const std::string_view text = chunk_.view();
     lines += static_cast<std::int64_t>(std::count(text.begin(), text.end(), '\n'));

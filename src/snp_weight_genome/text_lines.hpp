@@ -11,6 +11,7 @@
 // Every message is "PATH:LINE: what" or "PATH: what".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -87,8 +88,12 @@ class chunk_lines {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return true;
   }
-  // The number of the line last given.
+  // The number of the line last given, and of the chunk's last line.
   std::int64_t line_number() const { return line_number_; }
+  std::int64_t last_line_number() const {
+    return line_number_ + static_cast<std::int64_t>(std::count(rest_.begin(), rest_.end(), '\n')) +
+           (!rest_.empty() && rest_.back() != '\n');
+  }
 
  private:
   bool refuse_nul(std::string* error) const;
@@ -113,7 +118,11 @@ class text_lines {
   // Reads to the end, so that damage there is found (a GFF3 file's FASTA
   // section): "" or the message.
   std::string read_to_end();
-  std::string damage_further_on() { return chunks_.damage_further_on(lines_.line_number()); }
+  // After a refusal: the message that names damage further on in the input,
+  // which explains it, or "" (also when the refusal was the damage).
+  std::string damage_further_on() {
+    return chunks_.failed() ? std::string() : chunks_.damage_further_on(lines_.last_line_number());
+  }
 
  private:
   // Reads the next chunk, and gives its first line.

@@ -85,9 +85,10 @@ void vcf_output::write(const genome_snp& snp, const snp_answer& answer) {
   int status = bcf_update_info_float(header_, record, "WEIGHT", &weight, 1);
   if (names_) {
     regions_.clear();
+    std::string scratch;
     for (const std::uint32_t name : answer.names) {
       if (!regions_.empty()) regions_ += ',';
-      regions_ += region_names_[name];
+      regions_ += encoded(region_names_[name], IN_VCF_INFO, scratch);
     }
     status |= bcf_update_info_string(header_, record, "REGIONS", regions_.empty() ? nullptr : regions_.c_str());
   }

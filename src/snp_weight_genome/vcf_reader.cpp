@@ -2,6 +2,7 @@
 
 #include <htslib/tbx.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "htslib_fields.hpp"
@@ -36,7 +37,8 @@ const char* line_problem(std::string_view line, std::string_view& pos, std::size
       break;
     }
   }
-  if (columns < 8) return "fewer than 8 columns";
+  if (columns < 8) return line.find(' ') != std::string_view::npos ? "columns separated by spaces, not tabs"
+                                                                  : "fewer than 8 columns";
   pos = line.substr(pos_begin, pos_end - pos_begin);
   if (pos.empty() || pos.find_first_not_of("0123456789") != std::string_view::npos) return "";
   return nullptr;
@@ -93,6 +95,11 @@ bool vcf_reader::begin_text(std::string* error) {
     }
     text.append(line).push_back('\n');
     if (line.size() < 2 || line[1] != '#') break;
+  }
+  if (line.starts_with("#CHROM") && line.find('\t') == std::string_view::npos &&
+      line.find(' ') != std::string_view::npos) {
+    *error = messages::at_line(path_, lines_->line_number(), messages::separated_by_spaces("the #CHROM line's"));
+    return false;
   }
   header_ = bcf_hdr_init("r");
   if (header_ == nullptr || bcf_hdr_parse(header_, text.data()) < 0) {
@@ -178,6 +185,15 @@ bool vcf_reader::next(genome_snp& snp, std::string* error) {
     snp.variant = record_;
     return true;
   }
+}
+
+std::vector<declared_contig> vcf_reader::contigs() const {
+  std::vector<declared_contig> contigs;
+  int count = 0;
+  const char** names = bcf_hdr_seqnames(header_, &count);
+  for (int k = 0; k < count; ++k) contigs.push_back({names[k], declared_contig_length(header_, names[k]).value_or(0)});
+  std::free(names);
+  return contigs;
 }
 
 std::string vcf_reader::damage_further_on() { return lines_ ? lines_->damage_further_on() : std::string(); }

@@ -30,6 +30,7 @@ class vcf_reader final : public snp_reader {
   std::string damage_further_on() override;
   const std::string& path() const override { return path_; }
   const bcf_hdr_t* header() const override { return header_; }
+  std::vector<declared_contig> contigs() const override;
 
  private:
   bool begin_text(std::string* error);

@@ -20,10 +20,13 @@ void weight_output::write(const genome_snp& snp, const snp_answer& answer) {
   if (columns_.position) out.column(snp.chromosome), out.column(snp.position);
   out.weight_column(answer.weight);
   if (columns_.names) {
-    out.column(answer.names.empty() ? std::string_view(".") : names_[answer.names.front()]);
+    // A name that holds a comma or a '%' is encoded, so that the list can
+    // be split at its commas.
+    std::string scratch;
+    out.column(answer.names.empty() ? std::string_view(".") : encoded(names_[answer.names.front()], IN_A_LIST, scratch));
     for (std::size_t k = 1; k < answer.names.size(); ++k) {
       out.append(",");
-      out.append(names_[answer.names[k]]);
+      out.append(encoded(names_[answer.names[k]], IN_A_LIST, scratch));
     }
   }
   out.end_line();

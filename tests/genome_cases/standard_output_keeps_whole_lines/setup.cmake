@@ -1,0 +1,15 @@
+# 2000 SNPs with long names (100 KB of lines, past the writer's 64 KiB),
+# then a line that is refused: every whole line before it is written.
+set(snps "")
+set(expected_stdout_text "")
+foreach(k RANGE 1 2000)
+  set(name "rs${k}_with_a_name_long_enough_to_fill_the_buffer_sooner")
+  string(APPEND snps "${name}\t1\t${k}\n")
+  if(k GREATER_EQUAL 101 AND k LESS_EQUAL 200)
+    string(APPEND expected_stdout_text "${name}\t0.800000\n")
+  else()
+    string(APPEND expected_stdout_text "${name}\t0.400000\n")
+  endif()
+endforeach()
+file(WRITE "${WORK_DIR}/snps.txt" "${snps}rs_refused\t1\tx\n")
+file(WRITE "${WORK_DIR}/regions.bed" "1\t100\t200\n")
