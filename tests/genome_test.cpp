@@ -182,9 +182,10 @@ TEST(LineFieldsTest, SplitAndNumbers) {
 
 // The index against the rule as the literal loop, on random regions
 // (overlapping, nested, equal, reversed) of up to three classes, kept or
-// merged, and random positions, asked in order and out of order through
-// one cursor: the classes, and the regions that hold the position in file
-// order.
+// merged, on chromosomes that come and go, and random positions, asked in
+// order and out of order through one cursor: the classes, the regions that
+// hold the position in file order, and one id for each name however far
+// apart its regions came.
 TEST(RegionIndexTest, MatchesTheLiteralLoop) {
   std::mt19937 random(20261209);
   for (int round = 0; round < 60; ++round) {
@@ -195,6 +196,7 @@ TEST(RegionIndexTest, MatchesTheLiteralLoop) {
       std::uint32_t chromosome;
       genome_region region;
       unsigned region_class;
+      std::string name;
     };
     std::vector<kept> all;
     const int chromosomes = 1 + static_cast<int>(random() % 3);
@@ -204,10 +206,19 @@ TEST(RegionIndexTest, MatchesTheLiteralLoop) {
       const std::int64_t start = static_cast<std::int64_t>(random() % 400) - 50;
       const genome_region region{start, start + static_cast<std::int64_t>(random() % 40) - 5};
       const unsigned region_class = static_cast<unsigned>(random() % classes);
-      index.add(chromosome, region.start, region.end, NO_NAME, region_class);
-      all.push_back({chromosome, region, region_class});
+      const std::string name = "gene" + std::to_string(random() % 7);
+      index.add(chromosome, region.start, region.end, index.names().add(name), region_class);
+      all.push_back({chromosome, region, region_class, name});
     }
     index.finish();
+    for (std::uint32_t id = 0; id < all.size(); ++id) {
+      EXPECT_EQ(index.names()[index.name_of(id)], all[id].name);
+      for (std::uint32_t other = 0; other < id; ++other)
+        if (all[other].name == all[id].name) {
+          EXPECT_EQ(index.name_of(other), index.name_of(id)) << all[id].name;
+          break;
+        }
+    }
     std::vector<std::int64_t> positions;
     for (int k = 0; k < 400; ++k) positions.push_back(static_cast<std::int64_t>(random() % 420) - 60);
     if (round % 4 < 2) std::sort(positions.begin(), positions.end());

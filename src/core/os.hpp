@@ -135,4 +135,10 @@ std::vector<std::string> arguments(int argc, char** argv);
 // once, for a run that grows large arrays by doubling.
 void keep_freed_memory();
 
+// Memory of `bytes` for a large table, in huge pages where the system
+// gives them, or null. A table of many megabytes in small pages costs a
+// page fault per 4 KiB as it fills, and a TLB miss at most lookups.
+void* allocate_large(std::size_t bytes);
+void release_large(void* memory, std::size_t bytes);
+
 }  // namespace os

@@ -2,6 +2,7 @@
 // renameat2, O_PATH, O_TMPFILE and statx are used where they exist).
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -474,5 +475,18 @@ void keep_freed_memory() {
   mallopt(M_TRIM_THRESHOLD, keep);
 #endif
 }
+
+void* allocate_large(std::size_t bytes) {
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+  // Where transparent huge pages are given only on request; no harm where
+  // they are not given at all.
+  madvise(memory, bytes, MADV_HUGEPAGE);
+#endif
+  return memory;
+}
+
+void release_large(void* memory, std::size_t bytes) { munmap(memory, bytes); }
 
 }  // namespace os

@@ -359,4 +359,11 @@ std::vector<std::string> arguments(int argc, char** argv) {
 // The process heap offers no such setting.
 void keep_freed_memory() {}
 
+// Large pages need a privilege that users lack: plain committed pages.
+void* allocate_large(std::size_t bytes) {
+  return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void release_large(void* memory, std::size_t) { VirtualFree(memory, 0, MEM_RELEASE); }
+
 }  // namespace os

@@ -1,26 +1,41 @@
-// The names of regions, each distinct name stored once: a region holds the
-// id of its name, so that "each name once" is a test of ids.
+// The names of regions. A region holds the id of its name, and once
+// finish() has run, regions of one name hold one id (that of the name's
+// first line), so that "each name once" is a test of ids.
+//
+// Names are only stored while a file is read: a hash table probed at
+// every line costs a cache miss per line, so equal names are found once,
+// at the end, by sorting their hashes.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "large_table.hpp"
 
 inline constexpr std::uint32_t NO_NAME = 0xFFFFFFFF;
 
 class name_table {
  public:
-  // The id of `name`, added when it is new.
+  // An id for `name`: the last name's when it is the same (files repeat a
+  // name line after line), else a new one. A view operator[] gave may not
+  // outlive the next add().
   std::uint32_t add(std::string_view name);
-  std::string_view operator[](std::uint32_t id) const { return names_[id]; }
-  std::size_t size() const { return names_.size(); }
+  std::string_view operator[](std::uint32_t id) const {
+    return std::string_view(text_).substr(starts_[id], starts_[id + 1] - starts_[id]);
+  }
+  std::size_t size() const { return starts_.size() - 1; }
+  // Finds the ids of equal names; once, after the last add().
+  void finish();
+  // The first id of the name that `id` stands for (after finish()).
+  std::uint32_t first(std::uint32_t id) const { return first_[id]; }
 
  private:
-  std::deque<std::string> names_;  // a deque never moves what it holds
-  std::unordered_map<std::string_view, std::uint32_t> ids_;
+  large_string text_;                   // every name, one after another
+  large_vector<std::uint64_t> starts_{0};  // where each begins, and one past the last
+  large_vector<std::uint32_t> first_;   // by id, the first id of the same name
+  std::uint32_t last_ = NO_NAME;
 };
 
 // `name` with '%' and each byte of `special` written as %XX, as VCF writes
@@ -45,7 +60,7 @@ class distinct_names {
   void pick(const std::vector<std::uint32_t>& ids, NameOf name_of, std::vector<std::uint32_t>& names);
 
  private:
-  std::vector<std::uint32_t> marks_;  // the round in which each name was last picked
+  large_vector<std::uint32_t> marks_;  // the round in which each name was last picked
   std::uint32_t round_ = 0;
 };
 

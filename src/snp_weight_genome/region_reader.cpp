@@ -70,6 +70,7 @@ struct region_line {
   std::array<std::string_view, 12> fields;
   std::size_t count = 0;
   std::string_view chromosome, start_text, end_text, name;
+  std::uint32_t name_id = NO_NAME;  // in the index's name table
   char strand = '.';
 };
 
@@ -164,11 +165,13 @@ bool region_file::take(std::string_view line, std::int64_t line_number, std::str
   if (bed_ || annotation_) lowest = bed_ ? 0 : 1;
   if (!read_bounds(fields.start_text, fields.end_text, lowest, format_, start, end, *problem))
     return false;
+  fields.name_id = how_.names && !fields.name.empty() && fields.name != "." ? index_.names().add(fields.name)
+                                                                                : NO_NAME;
+  if (how_.spans && fields.name_id != NO_NAME)
+    index_.note_span(fields.name_id, chromosome_of(fields.chromosome), bed_ ? start + 1 : start, end);
   for (unsigned k = 0; k < how_.classes.size(); ++k) {
     if (!feeds(feature, k)) continue;
     fed_[k] = true;
-    if (how_.spans && !fields.name.empty() && fields.name != ".")
-      index_.note_span(index_.names().add(fields.name), chromosome_of(fields.chromosome), bed_ ? start + 1 : start, end);
     if (bed_ && how_.split && fields.count >= 12) {
       if (!take_blocks(fields, start, end, how_.classes[k].id, problem)) return false;
       continue;
@@ -221,9 +224,7 @@ void region_file::add(const region_line& line, std::int64_t start, std::int64_t 
     end += strand == '+' ? how_.downstream : strand == '-' ? how_.upstream : larger;
     start = std::max<std::int64_t>(start, 1);
   }
-  const std::uint32_t name = how_.names && !line.name.empty() && line.name != "." ? index_.names().add(line.name)
-                                                                                  : NO_NAME;
-  index_.add(last_chromosome_, start, end, name, class_id);
+  index_.add(last_chromosome_, start, end, line.name_id, class_id);
 }
 
 std::string region_file::unfed() const {

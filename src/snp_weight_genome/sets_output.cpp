@@ -11,16 +11,21 @@ bool sets_output::begin(const snp_reader&, std::string* error) {
     *error = messages::no_region_names();
     return false;
   }
-  members_.resize(index_.spans().size());
   return true;
 }
 
 void sets_output::write(const genome_snp&, const snp_answer& answer) {
-  for (const std::uint32_t name : answer.names)
-    members_[index_.span_of(name, answer.chromosome)].emplace_back(answer.label);
+  if (answer.names.empty()) return;
+  const auto label = static_cast<std::uint32_t>(label_ends_.size());
+  labels_ += answer.label;
+  label_ends_.push_back(static_cast<std::uint32_t>(labels_.size()));
+  for (const std::uint32_t name : answer.names) {
+    pair_sets_.push_back(index_.span_of(name, answer.chromosome));
+    pair_labels_.push_back(label);
+  }
 }
 
-void sets_output::write_set(const name_span& span, const std::vector<std::string>& snps) {
+void sets_output::write_set(const name_span& span, const std::uint32_t* first, const std::uint32_t* last) {
   weight_writer& out = this->out();
   const std::string chromosome = index_.chromosomes().key_of(index_.chromosomes().first_spelling(span.chromosome));
   std::string scratch;
@@ -29,12 +34,17 @@ void sets_output::write_set(const name_span& span, const std::vector<std::string
   if (format_ == sets_format::magma) {
     out.column(chromosome);
     for (std::string_view part : {":", start.c_str(), ":", end.c_str()}) out.append(part);
-    for (const std::string& snp : snps) out.column(encoded(snp, IN_SET_FILES, scratch));
   } else {
     for (std::string_view part : {" ", chromosome.c_str(), " ", start.c_str(), " "}) out.append(part);
-    for (std::size_t k = 0; k < snps.size(); ++k) {
-      if (k > 0) out.append(",");
-      out.append(encoded(snps[k], IN_SET_FILES, scratch));
+  }
+  for (const std::uint32_t* label = first; label != last; ++label) {
+    const std::uint32_t begin = *label == 0 ? 0 : label_ends_[*label - 1];
+    const std::string_view snp = std::string_view(labels_).substr(begin, label_ends_[*label] - begin);
+    if (format_ == sets_format::magma) {
+      out.column(encoded(snp, IN_SET_FILES, scratch));
+    } else {
+      if (label != first) out.append(",");
+      out.append(encoded(snp, IN_SET_FILES, scratch));
     }
   }
   out.end_line();
@@ -48,7 +58,16 @@ bool sets_output::commit(std::string* error) {
     out.begin_line("# window_down = " + std::to_string(downstream_));
     out.end_line();
   }
-  for (std::size_t k = 0; k < members_.size(); ++k)
-    if (!members_[k].empty()) write_set(index_.spans()[k], members_[k]);
+  // The pairs in the order of the sets, each set's in input order: a
+  // counting sort, in time and memory linear in the pairs.
+  std::vector<std::uint32_t> starts(index_.spans().size() + 1, 0);
+  for (const std::uint32_t set : pair_sets_) ++starts[set + 1];
+  for (std::size_t k = 1; k < starts.size(); ++k) starts[k] += starts[k - 1];
+  large_vector<std::uint32_t> sorted(pair_labels_.size());
+  std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
+  for (std::size_t k = 0; k < pair_sets_.size(); ++k) sorted[next[pair_sets_[k]]++] = pair_labels_[k];
+  for (std::size_t set = 0; set + 1 < starts.size(); ++set)
+    if (starts[set] < starts[set + 1])
+      write_set(index_.spans()[set], sorted.data() + starts[set], sorted.data() + starts[set + 1]);
   return line_output::commit(error);
 }

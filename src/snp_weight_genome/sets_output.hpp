@@ -29,10 +29,16 @@ class sets_output final : public line_output {
   bool commit(std::string* error) override;
 
  private:
-  void write_set(const name_span& span, const std::vector<std::string>& snps);
+  // One set's line: `pairs`, from first to last, are its SNPs.
+  void write_set(const name_span& span, const std::uint32_t* first, const std::uint32_t* last);
 
   sets_format format_;
   const region_index& index_;
   std::int64_t upstream_, downstream_;
-  std::vector<std::vector<std::string>> members_;  // by span, in input order
+  // The pairs of a set and a SNP, in input order: the set, and where the
+  // SNP's label begins in labels_.
+  large_vector<std::uint32_t> pair_sets_;
+  large_vector<std::uint32_t> pair_labels_;
+  large_string labels_;  // each label once, with its end
+  large_vector<std::uint32_t> label_ends_;
 };
