@@ -95,6 +95,33 @@ TEST(RegionRuleTest, EveryVariantMatchesTheLiteralNestedLoopInAnyOrder) {
   }
 }
 
+// Blocks compared while the next are read, on several threads at once,
+// give the weights of the whole table compared at the end.
+TEST(RegionRuleTest, BlocksComparedAlongsideGiveTheSameWeights) {
+  std::mt19937 random(4242);
+  std::vector<std::int32_t> positions(MAX_SNPS);
+  for (auto& p : positions) p = static_cast<std::int32_t>(random() % 1000000);
+  std::vector<std::vector<gene_region>> blocks(64);
+  std::vector<gene_region> all;
+  for (auto& block : blocks) {
+    block.resize(1 + random() % 700);
+    for (auto& r : block) {
+      r.start = static_cast<std::int32_t>(random() % 1000000);
+      r.end = r.start + static_cast<std::int32_t>(random() % 300);
+    }
+    all.insert(all.end(), block.begin(), block.end());
+  }
+  load(positions, all);
+  const std::vector<double> expected = weights();
+  for (int round = 0; round < 5; ++round) {
+    give_default_weights(snps);
+    region_rule_alongside rule(snps);
+    for (const auto& block : blocks) rule.block_read(block.data(), static_cast<int>(block.size()));
+    rule.finish(snps);
+    EXPECT_EQ(weights(), expected) << "round " << round;
+  }
+}
+
 TEST(RegionRuleTest, AFullSnpTableIsWeightedWhole) {
   std::vector<std::int32_t> positions(MAX_SNPS);
   for (int i = 0; i < MAX_SNPS; ++i) positions[static_cast<std::size_t>(i)] = i;

@@ -77,7 +77,8 @@ void REGION_SCAN_ENTRY(const std::int32_t* positions, int snp_count, const gene_
     padded_positions[i] = static_cast<std::uint32_t>(positions[i]);
     padded_outside[i] = outside[i];
   }
-  static block_form form;
+  // One per thread: blocks of regions are compared on several at once.
+  static thread_local block_form form;
   for (int first = 0; first < region_count; first += block) {
     const int count = region_count - first < block ? region_count - first : block;
     const int kept = convert_block(rows + first, count, form);

@@ -23,13 +23,26 @@ using input_file = std::unique_ptr<std::FILE, input_closer>;
 snp_table snps;
 region_table regions;
 
-bool read_inputs(std::FILE* snp_file, std::FILE* region_file, std::string* error) {
+// Reads both inputs, and applies the region rule to each block of regions
+// while the next is read.
+bool read_and_weigh(std::FILE* snp_file, std::FILE* region_file, std::string* error) {
   {
     text_reader in(snp_file, SNP_FILE_NAME);
     if (!read_snp_file(in, snps, error)) return false;
   }
+  give_default_weights(snps);
+  region_rule_alongside rule(snps);
   text_reader in(region_file, REGION_FILE_NAME);
-  return read_region_file(in, regions, error);
+  if (!read_region_file(in, regions, error,
+                        [&rule](const gene_region* rows, int count) { rule.block_read(rows, count); }))
+    return false;
+  // The last block, full or not.
+  if (regions.count > 0) {
+    const std::size_t last = static_cast<std::size_t>(regions.count - 1) / REGION_BLOCK;
+    rule.block_read(regions.blocks[last].get(), regions.block_rows(last));
+  }
+  rule.finish(snps);
+  return true;
 }
 
 }  // namespace
@@ -47,9 +60,7 @@ int run(std::string* error) {
   result_file weight_file;
   if (!weight_file.open(WEIGHT_FILE_NAME, error)) return RUN_REFUSED;
 
-  if (!read_inputs(snp_file.get(), region_file.get(), error)) return RUN_REFUSED;
-  give_default_weights(snps);
-  apply_region_rule(snps, regions);
+  if (!read_and_weigh(snp_file.get(), region_file.get(), error)) return RUN_REFUSED;
   const std::error_code written = write_weight_file(weight_file.stream(), snps);
 
   // Closed in this order: the SNP file, the region file, the weight file.

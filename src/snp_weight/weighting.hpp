@@ -2,6 +2,7 @@
 // to WEIGHT_INSIDE each SNP whose position lies inside at least one region.
 #pragma once
 
+#include <memory>
 #include <span>
 
 #include "records.hpp"
@@ -16,6 +17,31 @@ void give_default_weights(snp_table& snps);
 // are only ever raised. Runs the widest variant of the kernel that the CPU
 // supports.
 void apply_region_rule(snp_table& snps, const region_table& regions);
+
+// The region rule applied while the regions are read: each full block of
+// regions is compared on other threads while the reader reads the next,
+// so that reading and comparing, about equal at capacity, take the time
+// of one. The result is apply_region_rule()'s: a SNP's weight depends on
+// whether any region holds it, not on the order they are compared in.
+// Where no thread can be started, the blocks are compared at the end.
+class region_rule_alongside {
+ public:
+  // Compares with `snps` (read whole already, and unchanged till finish()).
+  explicit region_rule_alongside(const snp_table& snps);
+  region_rule_alongside(const region_rule_alongside&) = delete;
+  region_rule_alongside& operator=(const region_rule_alongside&) = delete;
+  ~region_rule_alongside();
+
+  // A block of `rows` regions read whole, which stays unchanged.
+  void block_read(const gene_region* rows, int count);
+  // After the last block: raises the weights of `snps` (their defaults
+  // given) once every block is compared.
+  void finish(snp_table& snps);
+
+ private:
+  struct shared;
+  std::unique_ptr<shared> shared_;
+};
 
 // One compiled variant of the region rule's kernel.
 struct region_rule_variant {
