@@ -9,8 +9,8 @@
 # the same SNPs as a plain table, and --flank, --upstream/--downstream,
 # --names, --split and --snvs-only agree with bedtools and bcftools; so do
 # two classes, the annotation matrix, the sets and the VCF with its weights;
-# plink2 scores with the score file. Without them, or in a cross build, the
-# part says SKIPPED.
+# plink2 scores with the score file; four threads write what one writes.
+# Without them, or in a cross build, the part says SKIPPED.
 #
 #   [EMULATOR=wine] genome_equivalence.sh SNP_WEIGHT SNP_WEIGHT_GENOME WORK_DIR ROUNDS self|peers
 #
@@ -173,6 +173,18 @@ if [[ $part == peers ]]; then
     bcftools query -f '%INFO/WEIGHT\n' weighted.vcf.gz | awk '{ printf "%.6f\n", $1 }' | cmp -s - <(cut -f2 ours.txt) &&
       cmp -s <(bcftools annotate -x INFO/WEIGHT weighted.vcf.gz | bcftools view -H) <(bcftools view -H kinds.vcf) ||
       differ "round $round: the VCF's weights or fields differ as bcftools reads them"
+    # Four threads write what one writes, over many chunks and every output.
+    awk -v seed="$round" -v OFS='\t' 'BEGIN { srand(seed + 300); print "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO"
+      for (k = 0; k < 150000; k++) print 1 + int(k / 50000), 1 + int(k % 50000 * 1.2 + rand() * 2), rand() < 0.1 ? "." : "rs" k, "A", "G", ".", ".", "." }' >many.vcf
+    for how in "--columns --names --header" "--format annot" "--format score" "--sets sets.txt" "--sets sets.txt --sets-format regenie" \
+      "--format vcf"; do
+      read -ra options <<<"$how"
+      "$genome" --threads 1 -o one.out "${options[@]}" many.vcf genes6.bed regions2.bed 2>one.err
+      cp -f sets.txt one_sets.txt 2>/dev/null
+      "$genome" --threads 4 -o four.out "${options[@]}" many.vcf genes6.bed regions2.bed 2>four.err
+      cmp -s one.out four.out && cmp -s one.err four.err && { [[ $how != --sets* ]] || cmp -s sets.txt one_sets.txt; } ||
+        differ "round $round: $how on four threads differs from one"
+    done
   done
 fi
 if ((failures == 0)); then

@@ -1,11 +1,13 @@
 // snp_weight_genome's readers fed from strings, their bytes handed out a few
 // at a time, as snp_weight's reader is tested: lines, SNPs and regions.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "region_reader.hpp"
+#include "snp_weighing.hpp"
 #include "table_reader.hpp"
 #include "text_lines.hpp"
 #include "vcf_reader.hpp"
@@ -63,7 +65,7 @@ TEST(TextLinesTest, MarksAndRefusals) {
 // The SNPs of `text` read as `format`, "NAME@MATCH:POS/ALT;" each, or the
 // message that refused them.
 std::string snps_of(const std::string& text, snp_format format) {
-  snp_reading how{format, false, std::nullopt, 1, false, false};
+  snp_reading how{format, false, std::nullopt, false, false};
   std::unique_ptr<snp_reader> reader;
   if (format == snp_format::vcf)
     reader = std::make_unique<vcf_reader>(std::make_unique<string_source>(text, 5), "in", how);
@@ -184,6 +186,119 @@ TEST(RegionReaderTest, NamesAsWritten) {
   std::string names, scratch;
   for (const std::uint32_t id : ids) names.append(encoded(index.names()[index.name_of(id)], IN_A_LIST, scratch)).append("|");
   EXPECT_EQ(names, "a;b|A%2CB|");
+}
+
+// An output that keeps "LABEL WEIGHT" lines, written whole or in parts.
+class kept_lines final : public snp_output {
+ public:
+  bool open(std::string*) override { return true; }
+  bool writes_into(const os::file_identity&) const override { return false; }
+  bool begin(const snp_reader&, std::string*) override { return true; }
+  void write(const genome_snp&, const snp_answer& answer) override { text += line(answer); }
+  bool writes_parts() const override { return true; }
+  void write_part(const genome_snp&, const snp_answer& answer, output_part& part) const override {
+    part.text += line(answer);
+  }
+  void take_part(output_part& part) override { text += part.text; }
+  bool commit(std::string*) override { return true; }
+  void abandon() override {}
+
+  std::string text;
+
+ private:
+  static std::string line(const snp_answer& answer) {
+    return std::string(answer.label) + (answer.weight > 0.5 ? " in\n" : " out\n");
+  }
+};
+
+// The lines, the message and the chromosomes' tallies of the SNPs of `text`
+// weighed on `workers` threads, each taking one chunk at a time.
+std::string weighed(const std::string& text, snp_format format, source_failure failure, unsigned workers) {
+  region_index index(false, false, 1);
+  const auto chromosome = index.chromosomes().add("1");
+  for (std::int64_t start = 1; start < 40000000; start += 1000) index.add(chromosome, start, start + 499, NO_NAME, 0);
+  index.finish();
+  const class_weights weights{{0.8}, 0.4};
+  const std::vector<std::int64_t> ends = {20000000};
+  snp_weigher weigher(index, weights, false, ends);
+  const snp_reading how{format, false, std::nullopt, false, false};
+  std::unique_ptr<snp_reader> reader;
+  if (format == snp_format::vcf)
+    reader = std::make_unique<vcf_reader>(std::make_unique<string_source>(text, 4099, failure), "in", how);
+  else
+    reader = std::make_unique<table_reader>(std::make_unique<string_source>(text, 4099, failure), "in", how);
+  std::vector<std::unique_ptr<snp_output>> outputs;
+  outputs.push_back(std::make_unique<kept_lines>());
+  std::string error;
+  if (reader->begin(&error)) weigh_snps(*reader, weigher, outputs, parallel_plan{workers, 1}, &error);
+  std::string tallies;
+  for (const chromosome_tally& c : weigher.chromosomes())
+    tallies += c.written + ":" + std::to_string(c.snps) + ":" + std::to_string(c.past_end) + ":" + c.first_past_end +
+               ":" + std::to_string(c.first_past_end_order) + ";";
+  return static_cast<kept_lines&>(*outputs.front()).text + "|" + error + "|" + tallies;
+}
+
+// Lines read and weighed on several threads, a chunk each, against one
+// thread: the same lines, the same refusal with its line number, damage
+// named as one thread names it, the same tallies.
+TEST(SnpWeighingTest, ThreadsGiveWhatOneThreadGives) {
+  // About 30 chunks of 64 KiB, on two chromosomes, some past chromosome 1's
+  // end, and the line that each case spoils.
+  std::vector<std::string> lines;
+  for (int k = 0; k < 90000; ++k) {
+    std::string line = k % 7 == 3 ? "2\t" : "1\t";
+    line.append(std::to_string(k * 251)).append("\t").append(std::to_string(1 + k * 251));
+    line.append("\trs").append(std::to_string(k));
+    lines.push_back(line);
+  }
+  const auto table = [&lines](int spoiled, const std::string& as, bool last_end = true) {
+    std::string text;
+    for (int k = 0; k < static_cast<int>(lines.size()); ++k) text += (k == spoiled ? as : lines[k] + "\n");
+    if (!last_end) text.pop_back();
+    return text;
+  };
+  std::string snps;  // a table of name, chromosome and position
+  for (int k = 0; k < 20000; ++k) snps.append("rs").append(std::to_string(k)).append(" 1 ").append(std::to_string(k * 1009)).append("\n");
+  std::string vcf = "##fileformat=VCFv4.2\n##contig=<ID=1>\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n";
+  for (int k = 0; k < 40000; ++k)
+    vcf.append("1\t")
+        .append(k == 31000 ? "5x" : std::to_string(1 + k * 613))
+        .append("\trs")
+        .append(std::to_string(k))
+        .append("\tA\tG\t.\t.\t.\n");
+  struct weighing_case {
+    const char* what;
+    std::string text;
+    snp_format format;
+    source_failure failure;
+  };
+  const std::vector<weighing_case> cases = {
+      {"whole", table(-1, ""), snp_format::bed, source_failure::none},
+      {"no line end at the end", table(-1, "", false), snp_format::bed, source_failure::none},
+      {"a bad start mid-file", table(45000, "1\tx\t5\trs\n"), snp_format::bed, source_failure::none},
+      {"a bad last line", table(89999, "1\n"), snp_format::bed, source_failure::none},
+      {"a NUL byte", table(20000, "1\t4\t5\tr\0s\n"s), snp_format::bed, source_failure::none},
+      {"damage at the end", table(-1, ""), snp_format::bed, source_failure::damaged},
+      {"a bad line, damage further on", table(300, "1\tx\t5\trs\n"), snp_format::bed, source_failure::damaged},
+      {"a bad line in the last chunk, damage", table(89990, "1\tx\t5\trs\n"), snp_format::bed,
+       source_failure::damaged},
+      {"a read error", table(-1, ""), snp_format::bed, source_failure::read_error},
+      {"a table, its first line a SNP", "rs0 1 10\n" + snps, snp_format::table, source_failure::none},
+      {"a table, its first line alone", "rs0 1 10\n", snp_format::table, source_failure::none},
+      {"a table refused at line 1", "rs0 1 x\n" + snps, snp_format::table, source_failure::none},
+      {"a table refused part way", snps + "rs 1 x\n" + snps, snp_format::table, source_failure::none},
+      {"a VCF refused part way", vcf, snp_format::vcf, source_failure::none},
+  };
+  for (const auto& c : cases) {
+    const std::string one = weighed(c.text, c.format, c.failure, 1);
+    for (const unsigned workers : {3u, 2u}) {
+      // Not EXPECT_EQ: its diff of two megabytes takes minutes.
+      const std::string many = weighed(c.text, c.format, c.failure, workers);
+      const auto differ = std::mismatch(many.begin(), many.end(), one.begin(), one.end()).first - many.begin();
+      EXPECT_TRUE(many == one) << c.what << ", " << workers << " workers: from byte " << differ << " \""
+                               << many.substr(differ, 80) << "\" instead of \"" << one.substr(differ, 80) << '"';
+    }
+  }
 }
 
 }  // namespace

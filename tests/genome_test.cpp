@@ -279,6 +279,7 @@ TEST(CommandLineTest, WordsAndMistakes) {
     text << " weights" << std::fixed;
     for (double w : o.class_weights) text << ' ' << w;
     text << ' ' << o.outside_weight;
+    if (o.threads != 0) text << " threads " << o.threads;
     return text.str();
   };
   const std::vector<line_case> cases = {
@@ -294,6 +295,8 @@ TEST(CommandLineTest, WordsAndMistakes) {
       {{"--thin", "s.vcf", "g.gtf"}, "--thin goes with --format annot"},
       {{"--snp-columns", "a,b", "s.txt", "g.gtf"}, "--snp-columns: 2 columns given; it takes NAME,CHROM,POS"},
       {{"-", "-"}, "- (the standard input) can stand for one input only"},
+      {{"--threads", "3", "s.vcf", "g.gtf"}, "s.vcf g=g.gtf features gene weights 0.800000 0.400000 threads 3"},
+      {{"--threads", "0", "s.vcf", "g.gtf"}, "--threads: Value 0 not in range 1 to 1024 (see --help)"},
   };
   for (const auto& c : cases) {
     std::vector<char*> argv{const_cast<char*>("snp_weight_genome")};

@@ -1,7 +1,7 @@
 #include "annot_output.hpp"
 
 annot_output::annot_output(std::string path, std::vector<std::string> class_names, bool thin)
-    : line_output(std::move(path), true), class_names_(std::move(class_names)), thin_(thin) {}
+    : snp_line_output(std::move(path), true), class_names_(std::move(class_names)), thin_(thin) {}
 
 bool annot_output::begin(const snp_reader&, std::string*) {
   weight_writer& out = this->out();
@@ -17,8 +17,7 @@ bool annot_output::begin(const snp_reader&, std::string*) {
   return true;
 }
 
-void annot_output::write(const genome_snp& snp, const snp_answer& answer) {
-  weight_writer& out = this->out();
+void annot_output::format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const {
   const auto bit = [&answer](std::size_t c) { return (answer.classes >> c & 1) != 0 ? "1" : "0"; };
   if (thin_) {
     out.begin_line(bit(0));

@@ -11,14 +11,15 @@
 #include "line_result.hpp"
 #include "snp_output.hpp"
 
-class annot_output final : public line_output {
+class annot_output final : public snp_line_output {
  public:
   annot_output(std::string path, std::vector<std::string> class_names, bool thin);
 
   bool begin(const snp_reader& snps, std::string* error) override;
-  void write(const genome_snp& snp, const snp_answer& answer) override;
 
  private:
+  void format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const override;
+
   std::vector<std::string> class_names_;
   bool thin_;
 };

@@ -33,13 +33,9 @@ std::string byte_source::failure_message(std::string_view path, std::string_view
   return {};
 }
 
-bgzf_source::bgzf_source(BGZF* fp, bool compressed, bool bgzf_blocks, int threads)
+bgzf_source::bgzf_source(BGZF* fp, bool compressed, bool bgzf_blocks)
     : fp_(fp), compressed_(compressed), bgzf_blocks_(bgzf_blocks) {
   compression_ = bgzf_blocks ? "BGZF" : "gzip";
-  // Blocks inflate on the pool's threads; a block that fails reaches this
-  // thread as a failed read, and the end as the end (htslib 1.16's
-  // bgzf_read_block). Without threads, or when they cannot be made, one.
-  if (bgzf_blocks && threads > 1) bgzf_mt(fp_, threads, 256);
 }
 
 bgzf_source::~bgzf_source() { bgzf_close(fp_); }
@@ -48,8 +44,10 @@ std::ptrdiff_t bgzf_source::read_some(char* buffer, std::size_t room) {
   errno = 0;
   const ssize_t got = bgzf_read(fp_, buffer, room);
   if (got < 0) {
-    failure_ = compressed_ ? source_failure::damaged : source_failure::read_error;
-    code_ = errno != 0 ? errno : EIO;
+    // A file that could not be read is not called damaged.
+    const int read_error = read_errno(fp_);
+    failure_ = compressed_ && read_error == 0 ? source_failure::damaged : source_failure::read_error;
+    code_ = read_error != 0 ? read_error : errno != 0 ? errno : EIO;
     return -1;
   }
   // Set once the data end: a file cut at a block boundary ends there too,

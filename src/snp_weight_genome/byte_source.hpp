@@ -46,12 +46,15 @@ class byte_source {
 };
 
 // A compressed input through htslib's BGZF reader, which reads gzip and
-// BGZF data alike, and inflates BGZF blocks on `threads` threads of its own.
+// BGZF data alike, on the calling thread. (htslib 1.16's pool of threads
+// can lose the failure of a block read on its reading thread, and on a VM
+// it was slower than one thread: threads read and weigh the lines
+// instead.)
 class bgzf_source final : public byte_source {
  public:
   // Takes over `fp`. `compressed` and `bgzf_blocks` say what the input's
   // first bytes showed.
-  bgzf_source(BGZF* fp, bool compressed, bool bgzf_blocks, int threads);
+  bgzf_source(BGZF* fp, bool compressed, bool bgzf_blocks);
   ~bgzf_source() override;
   bgzf_source(const bgzf_source&) = delete;
   bgzf_source& operator=(const bgzf_source&) = delete;

@@ -137,7 +137,7 @@ bool genome_input::look(std::string* error) {
   return true;
 }
 
-std::unique_ptr<byte_source> genome_input::text(int threads, std::string* error) {
+std::unique_ptr<byte_source> genome_input::text(std::string* error) {
   if (!compressed_ && file_ != nullptr) {
     hFILE* file = file_;
     file_ = nullptr;
@@ -149,16 +149,15 @@ std::unique_ptr<byte_source> genome_input::text(int threads, std::string* error)
     return nullptr;
   }
   file_ = nullptr;  // closed with fp
-  return std::make_unique<bgzf_source>(fp, compressed_, bgzf_blocks_, threads);
+  return std::make_unique<bgzf_source>(fp, compressed_, bgzf_blocks_);
 }
 
-htsFile* genome_input::variants(int threads, std::string* error) {
+htsFile* genome_input::variants(std::string* error) {
   variants_ = file_ == nullptr ? nullptr : hts_hopen(file_, path_.c_str(), "r");
   if (variants_ == nullptr) {
     *error = messages::about(path_, messages::no_vcf_header());
     return nullptr;
   }
   file_ = nullptr;  // closed with variants_
-  if (threads > 1) hts_set_threads(variants_, threads);
   return variants_;
 }

@@ -44,11 +44,10 @@ class genome_input {
   // The first bytes of its text (inflated, without a byte order mark).
   std::string_view first_text() const { return first_text_; }
 
-  // The input as text, plain, gzip or BGZF, BGZF blocks inflated on
-  // `threads` threads: once.
-  std::unique_ptr<byte_source> text(int threads, std::string* error);
+  // The input as text, plain, gzip or BGZF: once.
+  std::unique_ptr<byte_source> text(std::string* error);
   // The input as BCF through htslib, owned by this object: once.
-  htsFile* variants(int threads, std::string* error);
+  htsFile* variants(std::string* error);
 
  private:
   // Looks at the first bytes: what they hold, inside any compression.

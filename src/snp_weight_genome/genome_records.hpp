@@ -27,6 +27,13 @@ struct genome_snp {
   bcf1_t* variant = nullptr;      // VCF and BCF: the record as read, for an output that writes it back
 };
 
+// What a line of SNPs held.
+enum class line_reading {
+  snp,      // a SNP
+  skipped,  // a comment, an empty line, a BED header, a record not asked for
+  refused,  // the line is wrong: why is in the message given
+};
+
 // The longest line of a text input: no file of these formats comes near,
 // and an endless line (/dev/zero) ends with a refusal rather than all the
 // memory.

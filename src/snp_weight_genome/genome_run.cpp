@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <list>
 #include <memory>
+#include <thread>
 
 #include "annot_output.hpp"
+#include "snp_weighing.hpp"
 #include "genome_input.hpp"
 #include "messages.hpp"
 #include "region_index.hpp"
@@ -155,9 +157,15 @@ bool open_outputs(const output_list& outputs, const genome_input& snps, const re
 bool read_all_regions(const genome_options& options, region_files& files, region_index& index, bool names,
                       declared_build& declared, std::string* error) {
   for (region_file_input& file : files) {
-    const region_reading how{file.format, file.classes,          options.upstream, options.downstream, options.split,
-                             names,       !options.sets.empty(), 1,                &declared};
-    const std::unique_ptr<byte_source> source = file.input.text(how.threads, error);
+    const region_reading how{file.format,
+                             file.classes,
+                             options.upstream,
+                             options.downstream,
+                             options.split,
+                             names,
+                             !options.sets.empty(),
+                             &declared};
+    const std::unique_ptr<byte_source> source = file.input.text(error);
     if (source == nullptr || !read_regions(*source, file.path, how, index, error)) return false;
   }
   index.finish();
@@ -165,15 +173,17 @@ bool read_all_regions(const genome_options& options, region_files& files, region
 }
 
 // Each SNP is answered and written as it is read: nothing of it is kept.
-bool weigh_snps(snp_reader& snps, snp_weigher& weigher, const output_list& outputs, std::string* error) {
+bool begin_and_weigh(snp_reader& snps, snp_weigher& weigher, const output_list& outputs, unsigned threads,
+                     std::string* error) {
   for (const auto& output : outputs)
     if (!output->begin(snps, error)) return false;
-  genome_snp snp;
-  while (snps.next(snp, error)) {
-    const snp_answer& answer = weigher.answer(snp);
-    for (const auto& output : outputs) output->write(snp, answer);
-  }
-  return error->empty();
+  return weigh_snps(snps, weigher, outputs, parallel_plan{threads}, error);
+}
+
+// The threads a run uses: as asked, else one per core.
+unsigned threads_of(const genome_options& options) {
+  if (options.threads > 0) return options.threads;
+  return std::max(1U, std::thread::hardware_concurrency());
 }
 
 // What the SNP file's header declares of its build.
@@ -269,6 +279,7 @@ class genome_run {
         vcf_(options.format == output_format::vcf || options.format == output_format::bcf),
         names_(options.names && (options.format == output_format::weights || vcf_)),
         with_regions_(names_ || !options.sets.empty()),
+        threads_(threads_of(options)),
         index_(options.exact_chromosome_names, with_regions_, static_cast<unsigned>(options.classes.size())) {}
 
   // The inputs, then the results, are opened before anything is read, so
@@ -291,6 +302,7 @@ class genome_run {
 
   const genome_options& options_;
   bool vcf_, names_, with_regions_;
+  unsigned threads_;
   genome_input snp_input_;
   region_files files_;
   snp_format snps_format_{};
@@ -309,7 +321,7 @@ int genome_run::open(std::string* error) {
 
 int genome_run::run(std::string* error, std::vector<std::string>* warnings) {
   if (!read_all_regions(options_, files_, index_, with_regions_, regions_declared_, error)) return abandon();
-  const snp_reading how{snps_format_, options_.snvs_only, options_.snp_columns, 1, vcf_,
+  const snp_reading how{snps_format_, options_.snvs_only, options_.snp_columns, vcf_,
                         written_by_plink(options_.snps)};
   const std::unique_ptr<snp_reader> snps = make_snp_reader(snp_input_, how, error);
   if (snps == nullptr || !snps->begin(error)) return abandon();
@@ -319,11 +331,7 @@ int genome_run::run(std::string* error, std::vector<std::string>* warnings) {
   const std::vector<std::int64_t> ends = declared_ends(index_, regions_declared_, snps_declared, regions_declare);
   const class_weights weights{options_.class_weights, options_.outside_weight};
   snp_weigher weigher(index_, weights, with_regions_, ends);
-  if (!weigh_snps(*snps, weigher, outputs_, error)) {
-    // A refused line of a damaged gzip file is named as the damage it is.
-    if (std::string damage = snps->damage_further_on(); !damage.empty()) *error = damage;
-    return abandon();
-  }
+  if (!begin_and_weigh(*snps, weigher, outputs_, threads_, error)) return abandon();
   // The SNPs' own chromosome names: RefSeq accessions say their build too.
   for (const chromosome_tally& c : weigher.chromosomes()) snps_declared.add_name(c.written);
   if (!builds_agree(snps_declared, error)) return abandon();

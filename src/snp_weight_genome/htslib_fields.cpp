@@ -1,11 +1,15 @@
 #include "htslib_fields.hpp"
 
+#include <htslib/hfile.h>
+
 #include <charconv>
 #include <cstring>
 
 bool lacks_eof_block(const BGZF* fp) { return fp->no_eof_block != 0; }
 
 int bgzf_errors(const BGZF* fp) { return static_cast<int>(fp->errcode); }
+
+int read_errno(const BGZF* fp) { return fp->fp != nullptr ? fp->fp->has_errno : 0; }
 
 int variant_errors(const bcf1_t* record) { return record->errcode; }
 

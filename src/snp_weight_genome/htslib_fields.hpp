@@ -18,6 +18,8 @@
 bool lacks_eof_block(const BGZF* fp);
 // What failed in reading `fp` (BGZF_ERR_*), or 0.
 int bgzf_errors(const BGZF* fp);
+// The errno value of a failed read of the file under `fp`, or 0.
+int read_errno(const BGZF* fp);
 
 // What htslib found wrong with a record it read or parsed (BCF_ERR_*), or 0.
 int variant_errors(const bcf1_t* record);

@@ -56,3 +56,21 @@ class line_output : public snp_output {
   weight_writer& out() { return result_.writer(); }
   line_result result_;
 };
+
+// A line output whose lines for a SNP depend on that SNP alone: threads
+// make them, and the result takes them in input order.
+class snp_line_output : public line_output {
+ public:
+  using line_output::line_output;
+
+  void write(const genome_snp& snp, const snp_answer& answer) override { format(snp, answer, out()); }
+  bool writes_parts() const override { return true; }
+  void write_part(const genome_snp& snp, const snp_answer& answer, output_part& part) const override {
+    format(snp, answer, part.writer);
+  }
+  void take_part(output_part& part) override { out().lines(part.text); }
+
+ protected:
+  // One SNP's lines into `out`.
+  virtual void format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const = 0;
+};

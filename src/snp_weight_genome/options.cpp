@@ -66,6 +66,10 @@ void add_inputs(CLI::App& app, genome_options& options, option_texts& texts) {
                "VCF and BCF: weigh only the records whose REF and ALTs are single bases");
   app.add_flag("--allow-build-mismatch", options.allow_build_mismatch,
                "run even when the files declare different genome builds (chromosome lengths, RefSeq versions)");
+  app.add_option("--threads", options.threads,
+                 "read and weigh on N threads (default: one per core; 1: the work of one thread exactly)")
+      ->check(CLI::Range(1, 1024))
+      ->option_text("N");
   app.add_flag("--exact-chromosome-names", options.exact_chromosome_names,
                "match chromosomes as written (by default chr22, 22 and NC_000022.11 are one, and chrM is MT)");
 }

@@ -47,6 +47,7 @@ struct genome_options {
   // A table's name, chromosome and position columns: header names or
   // 1-based numbers.
   std::optional<std::array<std::string, 3>> snp_columns;
+  unsigned threads = 0;  // 0: as many as the machine has cores
 };
 
 // What parse_command_line() found.

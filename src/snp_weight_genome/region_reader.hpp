@@ -39,7 +39,6 @@ struct region_reading {
   bool split = false;           // BED12: the blocks are the regions
   bool names = false;           // keep each region's name
   bool spans = false;           // and the span of each name's regions, before any window
-  int threads = 1;              // for inflating BGZF blocks
   // What the file declares of its build (GFF3's ##sequence-region lines,
   // RefSeq accessions), when asked.
   declared_build* declared = nullptr;

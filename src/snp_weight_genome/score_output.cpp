@@ -9,8 +9,7 @@ bool score_output::begin(const snp_reader& snps, std::string* error) {
   return true;
 }
 
-void score_output::write(const genome_snp& snp, const snp_answer& answer) {
-  weight_writer& out = this->out();
+void score_output::format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const {
   out.begin_line(answer.label);
   out.column(snp.alt.empty() ? std::string_view(".") : snp.alt);
   out.weight_column(answer.weight);

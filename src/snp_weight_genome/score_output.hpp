@@ -9,11 +9,13 @@
 #include "line_result.hpp"
 #include "snp_output.hpp"
 
-class score_output final : public line_output {
+class score_output final : public snp_line_output {
  public:
-  explicit score_output(std::string path) : line_output(std::move(path), true) {}
+  explicit score_output(std::string path) : snp_line_output(std::move(path), true) {}
 
   // Refuses SNPs whose format has no allele.
   bool begin(const snp_reader& snps, std::string* error) override;
-  void write(const genome_snp& snp, const snp_answer& answer) override;
+
+ private:
+  void format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const override;
 };

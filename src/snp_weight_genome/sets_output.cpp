@@ -14,14 +14,39 @@ bool sets_output::begin(const snp_reader&, std::string* error) {
   return true;
 }
 
+void sets_output::add_pairs(std::string_view label, const std::uint32_t* sets, std::size_t count) {
+  const auto id = static_cast<std::uint32_t>(label_ends_.size());
+  labels_ += label;
+  label_ends_.push_back(static_cast<std::uint32_t>(labels_.size()));
+  for (std::size_t k = 0; k < count; ++k) {
+    pair_sets_.push_back(sets[k]);
+    pair_labels_.push_back(id);
+  }
+}
+
 void sets_output::write(const genome_snp&, const snp_answer& answer) {
   if (answer.names.empty()) return;
-  const auto label = static_cast<std::uint32_t>(label_ends_.size());
-  labels_ += answer.label;
-  label_ends_.push_back(static_cast<std::uint32_t>(labels_.size()));
-  for (const std::uint32_t name : answer.names) {
-    pair_sets_.push_back(index_.span_of(name, answer.chromosome));
-    pair_labels_.push_back(label);
+  sets_.clear();
+  for (const std::uint32_t name : answer.names) sets_.push_back(index_.span_of(name, answer.chromosome));
+  add_pairs(answer.label, sets_.data(), sets_.size());
+}
+
+// A part holds, for each SNP in some set, its label in the text, and its
+// label's length, its number of sets and the sets in the numbers.
+void sets_output::write_part(const genome_snp&, const snp_answer& answer, output_part& part) const {
+  if (answer.names.empty()) return;
+  part.text += answer.label;
+  part.numbers.push_back(static_cast<std::uint32_t>(answer.label.size()));
+  part.numbers.push_back(static_cast<std::uint32_t>(answer.names.size()));
+  for (const std::uint32_t name : answer.names) part.numbers.push_back(index_.span_of(name, answer.chromosome));
+}
+
+void sets_output::take_part(output_part& part) {
+  std::size_t text = 0;
+  for (std::size_t k = 0; k < part.numbers.size(); k += 2 + part.numbers[k + 1]) {
+    const std::string_view label = std::string_view(part.text).substr(text, part.numbers[k]);
+    text += label.size();
+    add_pairs(label, part.numbers.data() + k + 2, part.numbers[k + 1]);
   }
 }
 

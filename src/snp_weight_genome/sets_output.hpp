@@ -26,10 +26,15 @@ class sets_output final : public line_output {
   // Refuses regions that have no names.
   bool begin(const snp_reader& snps, std::string* error) override;
   void write(const genome_snp& snp, const snp_answer& answer) override;
+  bool writes_parts() const override { return true; }
+  void write_part(const genome_snp& snp, const snp_answer& answer, output_part& part) const override;
+  void take_part(output_part& part) override;
   bool commit(std::string* error) override;
 
  private:
   // One set's line: `pairs`, from first to last, are its SNPs.
+  // Notes a SNP labelled `label` in the sets `sets`.
+  void add_pairs(std::string_view label, const std::uint32_t* sets, std::size_t count);
   void write_set(const name_span& span, const std::uint32_t* first, const std::uint32_t* last);
 
   sets_format format_;
@@ -41,4 +46,5 @@ class sets_output final : public line_output {
   large_vector<std::uint32_t> pair_labels_;
   large_string labels_;  // each label once, with its end
   large_vector<std::uint32_t> label_ends_;
+  std::vector<std::uint32_t> sets_;  // the sets of the SNP being written
 };

@@ -24,6 +24,19 @@ struct declared_contig {
   std::int64_t length = 0;
 };
 
+class text_lines;
+
+// What a reader of text does to each line, for one thread: readers whose
+// SNPs are lines hand one to each thread that reads their lines apart.
+class snp_line_reader {
+ public:
+  virtual ~snp_line_reader() = default;
+  // Reads the SNP of line `number`, whose views point into `line` or into
+  // this reader until the next call; a refusal is worded "PATH:LINE: ..."
+  // in `error`.
+  virtual line_reading read(std::string_view line, std::int64_t number, genome_snp& snp, std::string* error) = 0;
+};
+
 class snp_reader {
  public:
   virtual ~snp_reader() = default;
@@ -46,6 +59,14 @@ class snp_reader {
   // After begin(): "" when the SNPs come with an allele (genome_snp::alt),
   // else the message that says which column is missing.
   virtual std::string allele_problem() const { return {}; }
+
+  // Readers of text, after begin(): the lines not read yet (nullptr for
+  // none, or for another kind of reader), a first line read already that
+  // holds the first SNP (its number is the lines' line_number()), and a
+  // reader of lines for each thread.
+  virtual text_lines* remaining_lines() { return nullptr; }
+  virtual std::optional<std::string> pending_line() const { return std::nullopt; }
+  virtual std::unique_ptr<snp_line_reader> line_reader() const { return nullptr; }
 };
 
 // What a run asks of its SNP reader.
@@ -55,7 +76,6 @@ struct snp_reading {
   // A table's name, chromosome and position columns: header names or
   // 1-based numbers.
   std::optional<std::array<std::string, 3>> columns;
-  int threads = 1;  // for inflating BGZF blocks
   // VCF and BCF: every field of each record is read, for an output that
   // writes the record back (else no further than ALT).
   bool whole_records = false;

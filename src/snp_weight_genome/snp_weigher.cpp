@@ -15,6 +15,35 @@ void snp_weigher::note_past_end(const genome_snp& snp) {
   tally.declared_end = ends_[*chromosome_];
 }
 
+std::vector<chromosome_tally> snp_weigher::take_chromosomes() {
+  std::vector<chromosome_tally> taken = std::move(tally_);
+  tally_.clear();
+  tally_by_key_.clear();
+  looked_up_ = false;
+  answered_ = 0;
+  return taken;
+}
+
+void snp_weigher::add_chromosomes(std::vector<chromosome_tally>&& part, std::uint64_t before) {
+  for (chromosome_tally& c : part) {
+    c.first_past_end_order += before;
+    const auto [found, added] = tally_by_key_.try_emplace(index_.chromosomes().key_of(c.written), tally_.size());
+    if (added) {
+      tally_.push_back(std::move(c));
+      continue;
+    }
+    chromosome_tally& seen = tally_[found->second];
+    seen.snps += c.snps;
+    if (seen.past_end == 0 && c.past_end > 0) {
+      seen.first_past_end = std::move(c.first_past_end);
+      seen.first_past_end_position = c.first_past_end_position;
+      seen.first_past_end_order = c.first_past_end_order;
+      seen.declared_end = c.declared_end;
+    }
+    seen.past_end += c.past_end;
+  }
+}
+
 void snp_weigher::look_up_chromosome(const genome_snp& snp) {
   looked_up_ = true;
   last_match_ = snp.match;

@@ -40,9 +40,20 @@ class snp_weigher {
   snp_weigher(const region_index& index, const class_weights& weights, bool with_regions,
               const std::vector<std::int64_t>& ends);
 
+  // A weigher like this one, with nothing answered: one per thread.
+  snp_weigher fresh() const { return snp_weigher(index_, weights_, with_regions_, ends_); }
+
   const snp_answer& answer(const genome_snp& snp);
   // The chromosomes of the SNPs answered, in the order first seen.
   const std::vector<chromosome_tally>& chromosomes() const { return tally_; }
+  // How many SNPs were answered.
+  std::uint64_t answered() const { return answered_; }
+  // Hands over the chromosomes of the SNPs answered so far and starts
+  // afresh, as for the next part of the SNPs (threads).
+  std::vector<chromosome_tally> take_chromosomes();
+  // Adds the chromosomes of a later part of the SNPs, of which `before`
+  // came first, to those taken from the parts before.
+  void add_chromosomes(std::vector<chromosome_tally>&& part, std::uint64_t before);
 
  private:
   // Notes a SNP past its chromosome's declared end.

@@ -34,12 +34,6 @@ struct line_fields {
   std::string unquoted;  // fields whose quotes held quotes
 };
 
-enum class line_reading {
-  snp,      // the line held a SNP
-  skipped,  // a comment, an empty line, or a BED header
-  refused,  // the line is wrong: why is in `problem`
-};
-
 class table_layout {
  public:
   // `plink_codes`: the file is one PLINK (or REGENIE) writes, whose

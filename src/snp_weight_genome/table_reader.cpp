@@ -46,9 +46,15 @@ std::optional<std::string> table_reader::pending_line() const {
   return pending_;
 }
 
+line_reading table_line_reader::read(std::string_view line, std::int64_t number, genome_snp& snp,
+                                     std::string* error) {
+  const line_reading got = layout_.read(line, number, fields_, snp, &problem_);
+  if (got == line_reading::refused) *error = messages::at_line(path_, number, problem_);
+  return got;
+}
+
 bool table_reader::next(genome_snp& snp, std::string* error) {
   if (!lines_) return false;  // an empty table
-  std::string problem;
   for (;;) {
     std::string_view line;
     std::int64_t number = 0;
@@ -61,13 +67,12 @@ bool table_reader::next(genome_snp& snp, std::string* error) {
     } else {
       return false;
     }
-    switch (layout_.read(line, number, fields_, snp, &problem)) {
+    switch (line_reader_.read(line, number, snp, error)) {
       case line_reading::snp:
         return true;
       case line_reading::skipped:
         continue;
       case line_reading::refused:
-        *error = messages::at_line(path_, number, problem);
         return false;
     }
   }

@@ -9,6 +9,19 @@
 #include "table_layout.hpp"
 #include "text_lines.hpp"
 
+// A table's lines, for one thread: the layout is shared, the fields its own.
+class table_line_reader final : public snp_line_reader {
+ public:
+  table_line_reader(const table_layout& layout, const std::string& path) : layout_(layout), path_(path) {}
+  line_reading read(std::string_view line, std::int64_t number, genome_snp& snp, std::string* error) override;
+
+ private:
+  const table_layout& layout_;
+  const std::string& path_;
+  line_fields fields_;
+  std::string problem_;
+};
+
 class table_reader final : public snp_reader {
  public:
   // Reads `source`, named `path` in messages.
@@ -19,12 +32,12 @@ class table_reader final : public snp_reader {
   std::string damage_further_on() override;
   const std::string& path() const override { return path_; }
 
-  // For readers that split the work: the layout, and the lines not yet
-  // read (after begin(), the header among them).
-  const table_layout& layout() const { return layout_; }
-  std::optional<text_lines>& lines() { return lines_; }
+  text_lines* remaining_lines() override { return lines_ ? &*lines_ : nullptr; }
   // A first line that held a SNP, not a header: it is read first.
-  std::optional<std::string> pending_line() const;
+  std::optional<std::string> pending_line() const override;
+  std::unique_ptr<snp_line_reader> line_reader() const override {
+    return std::make_unique<table_line_reader>(layout_, path_);
+  }
   // Notes a "##contig=<ID=...,length=...>" line.
   void note_contig(std::string_view line);
   std::string allele_problem() const override;
@@ -36,7 +49,7 @@ class table_reader final : public snp_reader {
   table_layout layout_;
   std::unique_ptr<byte_source> source_;
   std::optional<text_lines> lines_;
-  line_fields fields_;
+  table_line_reader line_reader_{layout_, path_};
   std::string pending_;  // the first line that is no "##" comment: a header, or data
   std::int64_t pending_number_ = 0;
   bool has_pending_ = false;

@@ -70,6 +70,9 @@ class text_chunks {
   std::string failure_;    // a failure worded already (among the first bytes)
 };
 
+// The line ends in `text`.
+std::int64_t count_line_ends(std::string_view text);
+
 class chunk_lines {
  public:
   // The lines of `chunk`, the first of which is line `first_line` of `path`.
@@ -88,11 +91,12 @@ class chunk_lines {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return true;
   }
+  // What is left of the chunk.
+  std::string_view rest() const { return rest_; }
   // The number of the line last given, and of the chunk's last line.
   std::int64_t line_number() const { return line_number_; }
   std::int64_t last_line_number() const {
-    return line_number_ + static_cast<std::int64_t>(std::count(rest_.begin(), rest_.end(), '\n')) +
-           (!rest_.empty() && rest_.back() != '\n');
+    return line_number_ + count_line_ends(rest_) + (!rest_.empty() && rest_.back() != '\n');
   }
 
  private:
@@ -115,6 +119,24 @@ class text_lines {
   }
   std::int64_t line_number() const { return lines_.line_number(); }
   const std::string& path() const { return chunks_.path(); }
+  // The lines not given yet, a chunk at a time into `chunk` (whose buffer
+  // is reused), for readers that split the work: the rest of the chunk
+  // being read, then each next one, as next() would read them (the same
+  // chunks, so the same line numbers in messages). False at the end of
+  // the input, or once it failed (failed()). The lines are left for the
+  // caller to count: from then on, only failure_message() and
+  // damage_after() are asked, with the caller's count.
+  bool take_chunk(text_chunk& chunk);
+  // Why the input failed, after `lines_before` lines.
+  std::string failure_message(std::int64_t lines_before) const { return chunks_.failure_message(lines_before); }
+  // The number of the last line of the chunk being read.
+  std::int64_t chunk_end() const { return lines_.last_line_number(); }
+  // Whether the input failed (the lines read before it are still given).
+  bool failed() const { return chunks_.failed(); }
+  // After a line of the chunk that ends with line `chunk_last_line` was
+  // refused: the message that names damage further on, or "". (What
+  // damage_further_on() says, for a reader that read ahead.)
+  std::string damage_after(std::int64_t chunk_last_line) { return chunks_.damage_further_on(chunk_last_line); }
   // Reads to the end, so that damage there is found (a GFF3 file's FASTA
   // section): "" or the message.
   std::string read_to_end();
@@ -127,6 +149,9 @@ class text_lines {
  private:
   // Reads the next chunk, and gives its first line.
   bool next_chunk(std::string_view& line, std::string* error);
+
+  // Chunks of about 64 KiB: a buffer that stays in the cache.
+  static constexpr std::size_t chunk_size = std::size_t{1} << 16;
 
   text_chunks chunks_;
   text_chunk chunk_;

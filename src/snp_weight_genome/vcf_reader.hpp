@@ -15,6 +15,28 @@
 #include "snp_reader.hpp"
 #include "text_lines.hpp"
 
+// VCF lines, for one thread: each parsed by htslib into a record of its
+// own, against the reader's header, or against a copy of its own, since
+// htslib adds to a header the contigs and tags that a line uses without
+// declaring them.
+class vcf_line_reader final : public snp_line_reader {
+ public:
+  vcf_line_reader(bcf_hdr_t* header, bool own_copy, const std::string& path, const snp_reading& how);
+  vcf_line_reader(const vcf_line_reader&) = delete;
+  vcf_line_reader& operator=(const vcf_line_reader&) = delete;
+  ~vcf_line_reader() override;
+
+  line_reading read(std::string_view line, std::int64_t number, genome_snp& snp, std::string* error) override;
+
+ private:
+  bcf_hdr_t* header_;
+  bool own_copy_;
+  bcf1_t* record_;
+  kstring_t line_ = {0, 0, nullptr};
+  const std::string& path_;
+  const snp_reading& how_;
+};
+
 class vcf_reader final : public snp_reader {
  public:
   // Reads VCF text from `text`, or BCF through `binary` (owned by the caller),
@@ -31,22 +53,24 @@ class vcf_reader final : public snp_reader {
   const std::string& path() const override { return path_; }
   const bcf_hdr_t* header() const override { return header_; }
   std::vector<declared_contig> contigs() const override;
+  text_lines* remaining_lines() override { return lines_ ? &*lines_ : nullptr; }
+  std::unique_ptr<snp_line_reader> line_reader() const override {
+    return lines_ ? std::make_unique<vcf_line_reader>(header_, true, path_, how_) : nullptr;
+  }
 
  private:
   bool begin_text(std::string* error);
-  // The next record of a VCF into record_: false at the end, or with a
-  // message in `error`. `place` gets its line.
-  bool next_line(std::int64_t& place, std::string* error);
+  // The next SNP of a VCF, or of a BCF into record_: false at the end, or
+  // with a message in `error`.
+  bool next_line(genome_snp& snp, std::string* error);
   bool next_record(std::int64_t& place, std::string* error);
-  // What is wrong with record_ (htslib's errors, an invalid CHROM), or nullptr.
-  const char* record_problem() const;
 
   std::string path_;
   snp_reading how_;
   // VCF text.
   std::unique_ptr<byte_source> source_;
   std::optional<text_lines> lines_;
-  kstring_t line_ = {0, 0, nullptr};
+  std::optional<vcf_line_reader> line_reader_;
   // BCF.
   htsFile* file_ = nullptr;
   std::int64_t records_ = 0;

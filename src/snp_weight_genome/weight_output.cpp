@@ -1,7 +1,7 @@
 #include "weight_output.hpp"
 
 weight_output::weight_output(std::string path, weight_columns columns, const name_table& names)
-    : line_output(std::move(path), false), columns_(columns), names_(names) {}
+    : snp_line_output(std::move(path), false), columns_(columns), names_(names) {}
 
 bool weight_output::begin(const snp_reader&, std::string*) {
   if (!columns_.header) return true;
@@ -14,8 +14,7 @@ bool weight_output::begin(const snp_reader&, std::string*) {
   return true;
 }
 
-void weight_output::write(const genome_snp& snp, const snp_answer& answer) {
-  weight_writer& out = this->out();
+void weight_output::format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const {
   out.begin_line(answer.label);
   if (columns_.position) out.column(snp.chromosome), out.column(snp.position);
   out.weight_column(answer.weight);

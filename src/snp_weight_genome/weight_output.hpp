@@ -16,15 +16,16 @@ struct weight_columns {
   bool header = false;    // --header
 };
 
-class weight_output final : public line_output {
+class weight_output final : public snp_line_output {
  public:
   weight_output(std::string path, weight_columns columns, const name_table& names);
 
   bool wants_regions() const override { return columns_.names; }
   bool begin(const snp_reader& snps, std::string* error) override;
-  void write(const genome_snp& snp, const snp_answer& answer) override;
 
  private:
+  void format(const genome_snp& snp, const snp_answer& answer, weight_writer& out) const override;
+
   weight_columns columns_;
   const name_table& names_;
 };
