@@ -299,11 +299,11 @@ TEST(CommandLineTest, WordsAndMistakes) {
       {{"--threads", "0", "s.vcf", "g.gtf"}, "--threads: Value 0 not in range 1 to 1024 (see --help)"},
   };
   for (const auto& c : cases) {
-    std::vector<char*> argv{const_cast<char*>("snp_weight_genome")};
-    for (const char* word : c.words) argv.push_back(const_cast<char*>(word));
+    std::vector<std::string> words{"snp_weight_genome"};
+    words.insert(words.end(), c.words.begin(), c.words.end());
     genome_options options;
     std::string message;
-    const command_line read = parse_command_line(static_cast<int>(argv.size()), argv.data(), options, &message);
+    const command_line read = parse_command_line(words, options, &message);
     EXPECT_EQ(read == command_line::run ? summary(options) : message, c.expected) << c.words.front();
   }
 }

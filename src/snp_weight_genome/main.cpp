@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
 
   genome_options options;
   std::string message;
-  switch (parse_command_line(argc, argv, options, &message)) {
+  // The command line in UTF-8, whatever the console's code page.
+  switch (parse_command_line(os::arguments(argc, argv), options, &message)) {
     case command_line::shown:
       return 0;
     case command_line::bad:

@@ -5,7 +5,6 @@
 
 #include "fields.hpp"
 #include "messages.hpp"
-#include "os.hpp"
 
 namespace {
 
@@ -185,7 +184,7 @@ std::string default_class_name(const region_class& region) {
   return name.empty() ? region.path : std::string(name);
 }
 
-command_line parse_command_line(int argc, char** argv, genome_options& options, std::string* message) {
+command_line parse_command_line(std::vector<std::string> arguments, genome_options& options, std::string* message) {
   constexpr const char* program = "snp_weight_genome";
   CLI::App app{
       "Gives every SNP the weight of the first class of regions on its own chromosome that holds it (ends "
@@ -196,8 +195,6 @@ command_line parse_command_line(int argc, char** argv, genome_options& options, 
   add_inputs(app, options, texts);
   add_outputs(app, options, texts);
   app.set_version_flag("--version", std::string(program) + " " + SNP_WEIGHT_VERSION);
-  // The command line in UTF-8, whatever the console's code page.
-  std::vector<std::string> arguments = os::arguments(argc, argv);
   std::vector<char*> pointers;
   for (std::string& argument : arguments) pointers.push_back(argument.data());
   try {

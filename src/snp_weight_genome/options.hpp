@@ -53,10 +53,11 @@ struct genome_options {
 // What parse_command_line() found.
 enum class command_line { run, shown, bad };
 
-// Reads the command line into `options`. `shown`: --help or --version was
+// Reads the command line's words (the program's name first) into
+// `options`. `shown`: --help or --version was
 // printed, and the run ends with 0. `bad`: bad usage, worded in `message`
 // (after "snp_weight_genome: ").
-command_line parse_command_line(int argc, char** argv, genome_options& options, std::string* message);
+command_line parse_command_line(std::vector<std::string> arguments, genome_options& options, std::string* message);
 
 // A REGIONS word as a class: "FEATURES:FILE" (FEATURES two or more letters,
 // digits, '_', '-' or ',', so that no file name with a folder, nor a
