@@ -477,14 +477,26 @@ void keep_freed_memory() {
 }
 
 void* allocate_large(std::size_t bytes) {
-  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  // Mapped a huge page larger and trimmed to start on a huge page boundary:
+  // a mapping that starts elsewhere gets huge pages only in the whole 2 MiB
+  // it spans, none for a table of 4 MiB.
+  constexpr std::uintptr_t huge_page = std::uintptr_t{2} << 20;
+  const std::size_t mapped = bytes + huge_page;
+  void* memory = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) return nullptr;
+  char* const first = static_cast<char*>(memory);
+  char* const start =
+      reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(first) + huge_page - 1) & ~(huge_page - 1));
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  char* const end = start + (bytes + page - 1) / page * page;
+  if (start > first) munmap(first, static_cast<std::size_t>(start - first));
+  if (first + mapped > end) munmap(end, static_cast<std::size_t>(first + mapped - end));
 #ifdef MADV_HUGEPAGE
   // Where transparent huge pages are given only on request; no harm where
   // they are not given at all.
-  madvise(memory, bytes, MADV_HUGEPAGE);
+  madvise(start, bytes, MADV_HUGEPAGE);
 #endif
-  return memory;
+  return start;
 }
 
 void release_large(void* memory, std::size_t bytes) { munmap(memory, bytes); }

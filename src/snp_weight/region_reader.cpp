@@ -9,7 +9,7 @@ bool read_region_file(text_reader& in, region_table& table, std::string* error,
       [&table, &block_read](record_fields& fields, int k) {
         // Row k is read once every row before it is: the block before is full.
         if (block_read && k > 0 && k % REGION_BLOCK == 0)
-          block_read(table.blocks[k / REGION_BLOCK - 1].get(), REGION_BLOCK);
+          block_read(table.blocks[k / REGION_BLOCK - 1], REGION_BLOCK);
         gene_region& region = table.row_for(k);
         region = {0, 0};
         fields.skip_text(messages::FIELD_1)

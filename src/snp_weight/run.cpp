@@ -39,7 +39,7 @@ bool read_and_weigh(std::FILE* snp_file, std::FILE* region_file, std::string* er
   // The last block, full or not.
   if (regions.count > 0) {
     const std::size_t last = static_cast<std::size_t>(regions.count - 1) / REGION_BLOCK;
-    rule.block_read(regions.blocks[last].get(), regions.block_rows(last));
+    rule.block_read(regions.blocks[last], regions.block_rows(last));
   }
   rule.finish(snps);
   return true;

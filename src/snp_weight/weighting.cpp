@@ -45,7 +45,7 @@ void apply_region_rule(snp_table& snps, const region_table& regions, region_scan
   std::int32_t outside[MAX_SNPS];
   for (int i = 0; i < snps.count; ++i) outside[i] = -1;
   for (std::size_t b = 0; b < regions.blocks.size() && regions.block_rows(b) > 0; ++b)
-    scan(snps.positions, snps.count, regions.blocks[b].get(), regions.block_rows(b), outside);
+    scan(snps.positions, snps.count, regions.blocks[b], regions.block_rows(b), outside);
   for (int i = 0; i < snps.count; ++i)
     if (outside[i] == 0) snps.weights[i] = WEIGHT_INSIDE;
 }
