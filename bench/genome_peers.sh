@@ -8,7 +8,12 @@
 #    piped from stdin to stdout, and with --names --flank 5000;
 #  - a VCF of 200,000 variants by 2,504 samples (1000 Genomes' width), BGZF,
 #    against `bcftools query -f '%CHROM\t%POS\t%ID\n'` on the same file;
-#  - 100,000,000 SNPs made on the fly and piped in.
+#  - 100,000,000 SNPs made on the fly and piped in;
+#  - the speedup from --threads 1 to 4 on the three inputs above;
+#  - one pass's outputs (two classes, the annotation matrix, gene sets)
+#    against the plain weights and `bedtools intersect | groupby`;
+#  - snp_weight (built beside SNP_WEIGHT_GENOME) at capacity, 2,000 SNPs
+#    and 1,000,000 regions, against `bedtools intersect -c -sorted`.
 # BEFORE, when given, is an earlier build measured beside it. Needs
 # hyperfine, bedtools, bedops, bcftools and tabix.
 #
@@ -78,9 +83,43 @@ peak "with --names --flank 5000" "$genome" -o ours10m_names.txt --names --flank 
 [[ -z $before ]] || peak "BEFORE, from the file" "$before" -o before10m.txt snps10m.bed regions1m.bed
 
 echo "== 200,000 variants x 2,504 samples, BGZF VCF"
-side_by_side wide.json "$genome -o wide.txt wide.vcf.gz regions1m_numbered.bed" \
+side_by_side wide.json "$genome --threads 2 -o wide.txt wide.vcf.gz regions1m_numbered.bed" \
+  "$genome --threads 1 -o wide.txt wide.vcf.gz regions1m_numbered.bed" \
   "bcftools query -f '%CHROM\t%POS\t%ID\n' wide.vcf.gz > query.txt" \
   ${before:+"$before -o wide_before.txt wide.vcf.gz regions1m_numbered.bed"}
+
+echo "== --threads 1 to 4 ($(nproc) cores): medians, and the speedup over one thread"
+for input in "snps1m.bed regions1m.bed" "snps10m.bed regions1m.bed" "wide.vcf.gz regions1m_numbered.bed"; do
+  hyperfine --warmup 1 --runs 5 --export-json threads.json -P threads 1 4 \
+    "$genome --threads {threads} -o threads.txt $input" >/dev/null 2>&1
+  medians threads.json | awk -v input="$input" '{ if (NR == 1) one = $1
+    printf "  %s s  %.2fx  --threads %d  %s\n", $1, one / $1, NR, input }'
+done
+
+echo "== one pass's outputs, 1,000,000 SNPs and 1,000,000 regions"
+awk 'NR % 2' regions1m.bed >regions_odd.bed && awk 'NR % 2 == 0' regions1m.bed >regions_even.bed
+side_by_side outputs.json "$genome -o ours.txt snps1m.bed regions1m.bed" \
+  "$genome -o classes.txt --weights 1,0.5,0 snps1m.bed regions_odd.bed regions_even.bed" \
+  "$genome -o annot.txt --format annot snps1m.bed regions_odd.bed regions_even.bed" \
+  "$genome -o /dev/null --sets sets.txt snps1m.bed regions1m.bed" \
+  "bedtools intersect -sorted -wa -wb -a regions1m.bed -b snps1m.bed | bedtools groupby -g 4 -c 8 -o collapse > groupby.txt"
+peak "--sets" "$genome" -o /dev/null --sets sets.txt snps1m.bed regions1m.bed
+
+snp_weight=$(dirname "$genome")/snp_weight
+if [[ -x $snp_weight ]]; then
+  echo "== snp_weight at capacity: 2,000 SNPs, 1,000,000 regions (52 MB)"
+  mkdir -p capacity && cd capacity
+  if [[ ! -s gene_regions.txt ]]; then
+    awk 'BEGIN { srand(4); for (k = 0; k < 2000; k++) printf "rs%d %d A\n", k, 1 + int(rand() * 250000000) }' >SNP_positions.txt
+    awk 'BEGIN { srand(6); for (k = 0; k < 1000000; k++) { s = 1 + int(rand() * 250000000)
+      printf "chr1 ENSG%011d protein_coding_gene %d %d\n", k, s, s + 10 + int(rand() * 490) } }' >gene_regions.txt
+    awk '{ print "chr1\t" $2 - 1 "\t" $2 "\t" $1 }' SNP_positions.txt | sort -k2,2n >snps.bed
+    awk '{ print "chr1\t" $4 - 1 "\t" $5 }' gene_regions.txt | sort -k2,2n >regions.bed
+  fi
+  side_by_side ../capacity.json "$snp_weight" "bedtools intersect -c -sorted -a snps.bed -b regions.bed > bedtools.txt" \
+    ${before:+"$(dirname "$before")/snp_weight"}
+  cd ..
+fi
 
 echo "== 100,000,000 SNPs made on the fly, piped in, against 1,000,000 regions"
 peak "100M SNPs through a pipe" sh -c "awk 'BEGIN { srand(5); for (k = 0; k < 100000000; k++) {
