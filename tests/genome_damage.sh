@@ -127,8 +127,8 @@ damaged_runs=0
 for snps in snps.vcf snps.bcf snps.bim snps_bed.bed snps.txt; do sweep snps "$snps" regions.bed; done
 for regions in regions.bed genes.gtf genes.gff3 regions.txt; do sweep regions "$regions" snps.txt; done
 
-# A file of many chunks, cut and flipped, read on four threads: the same
-# status, message and weights as on one.
+# A file of many chunks, cut and flipped, read on four threads as SNPs and
+# as regions: the same status, message and weights as on one.
 awk 'BEGIN { srand(5); for (k = 0; k < 240000; k++) print "chr" 1 + int(k / 80000), 1 + k * 12, 2 + k * 12, "rs" k }' \
   OFS='\t' >many.bed
 for compression in bgzip gzip; do
@@ -141,16 +141,18 @@ for compression in bgzip gzip; do
       cp many.bed.gz damaged.bed.gz
       printf '\x5a' | dd of=damaged.bed.gz bs=1 seek=$((size * (k - 9) / 7)) conv=notrunc status=none
     fi
-    damaged_runs=$((damaged_runs + 1))
-    timeout 60 "$tool" --threads 1 -o one.txt damaged.bed.gz regions.bed 2>one_err.txt
-    one=$?
-    timeout 60 "$tool" --threads 4 -o four.txt damaged.bed.gz regions.bed 2>four_err.txt
-    four=$?
-    [[ $one == "$four" ]] && cmp -s one_err.txt four_err.txt && { [[ $one != 0 ]] || cmp -s one.txt four.txt; } ||
-      fail "many.bed, $compression, damage $k: four threads gave $four ($(cat four_err.txt)), one $one ($(cat one_err.txt))"
-    [[ $one == 0 || -n $(grep -E 'truncated or corrupt|no BGZF end-of-file|not text: byte|NUL byte' one_err.txt) ]] ||
-      fail "many.bed, $compression, damage $k: $(cat one_err.txt)"
-    [[ -z $(compgen -G '*.tmp') ]] || fail "many.bed, damage $k: a temporary was left"
+    for inputs in "damaged.bed.gz regions.bed" "snps.txt damaged.bed.gz"; do
+      damaged_runs=$((damaged_runs + 1))
+      timeout 60 "$tool" --threads 1 -o one.txt $inputs 2>one_err.txt
+      one=$?
+      timeout 60 "$tool" --threads 4 -o four.txt $inputs 2>four_err.txt
+      four=$?
+      [[ $one == "$four" ]] && cmp -s one_err.txt four_err.txt && { [[ $one != 0 ]] || cmp -s one.txt four.txt; } ||
+        fail "many.bed ($inputs), $compression, damage $k: four threads gave $four ($(cat four_err.txt)), one $one ($(cat one_err.txt))"
+      [[ $one == 0 || -n $(grep -E 'truncated or corrupt|no BGZF end-of-file|not text: byte|NUL byte' one_err.txt) ]] ||
+        fail "many.bed ($inputs), $compression, damage $k: $(cat one_err.txt)"
+      [[ -z $(compgen -G '*.tmp') ]] || fail "many.bed ($inputs), damage $k: a temporary was left"
+    done
   done
 done
 

@@ -1,6 +1,7 @@
 // snp_weight_genome's readers fed from strings, their bytes handed out a few
 // at a time, as snp_weight's reader is tested: lines, SNPs and regions.
 #include <algorithm>
+#include <regex>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -125,7 +126,7 @@ std::string regions_at(const std::string& text, region_format format, std::int64
   string_source source(text, 3, failure);
   const region_reading how{format, {{0, {"gene"}}}, upstream, downstream, split};
   std::string error;
-  if (!read_regions(source, "in", how, index, &error)) return error;
+  if (!read_regions(source, "in", how, index, parallel_plan{}, &error)) return error;
   index.finish();
   index_cursor cursor;
   std::string out;
@@ -179,13 +180,92 @@ TEST(RegionReaderTest, NamesAsWritten) {
   string_source source(text, 7);
   const region_reading how{region_format::gtf, {{0, {"gene"}}}, 0, 0, false, true};
   std::string error;
-  ASSERT_TRUE(read_regions(source, "in", how, index, &error)) << error;
+  ASSERT_TRUE(read_regions(source, "in", how, index, parallel_plan{}, &error)) << error;
   index.finish();
   std::vector<std::uint32_t> ids;
   index.regions_at(*index.chromosomes().find("1"), 155, ids);
   std::string names, scratch;
   for (const std::uint32_t id : ids) names.append(encoded(index.names()[index.name_of(id)], IN_A_LIST, scratch)).append("|");
   EXPECT_EQ(names, "a;b|A%2CB|");
+}
+
+// What an index read from `text` holds, along chromosomes 1 and 2: the
+// classes and the named regions at every 250th position; or the message.
+std::string index_read(const std::string& text, region_format format, bool split, source_failure failure,
+                       unsigned workers) {
+  region_index index(false, true, 2);
+  string_source source(text, 4099, failure);
+  const region_reading how{format, {{0, {"gene"}}, {1, {"exon"}}}, 10, 20, split, true};
+  std::string error;
+  if (!read_regions(source, "in", how, index, parallel_plan{workers, 1}, &error)) return error;
+  index.finish();
+  index_cursor cursor;
+  std::vector<std::uint32_t> ids;
+  std::string out;
+  for (const char* name : {"1", "2"}) {
+    const auto chromosome = index.chromosomes().find(name);
+    if (!chromosome) continue;
+    for (std::int64_t p = 1; p < 4000000; p += 250) {
+      out += std::to_string(index.classes_at(*chromosome, p, cursor));
+      index.regions_at(*chromosome, p, ids);
+      for (const std::uint32_t id : ids) out.append(",").append(index.names()[index.name_of(id)]);
+      out += ';';
+    }
+  }
+  return out;
+}
+
+// Regions read on several threads, a chunk each, against one thread: the
+// same index, names and classes in file order, the same refusal with its
+// line number, damage named as one thread names it.
+TEST(RegionReaderTest, ThreadsReadWhatOneThreadReads) {
+  // About 30 chunks of 64 KiB, BED12 and GTF, and the line each case spoils.
+  const auto bed = [](int spoiled, const std::string& as, const std::string& first = "") {
+    std::string text = first;
+    for (int k = 0; k < 60000; ++k) {
+      const int start = k * 61 % 3900000, end = start + 40 + k % 300;
+      if (k == spoiled) text += as;
+      else
+        text.append(k % 5 == 2 ? "2\t" : "1\t").append(std::to_string(start)).append("\t").append(std::to_string(end))
+            .append("\tg").append(std::to_string(k % 7000)).append(k % 2 ? "\t0\t-\t" : "\t0\t+\t")
+            .append(std::to_string(start)).append("\t").append(std::to_string(start)).append("\t0\t2\t10,20,\t0,")
+            .append(std::to_string(end - start - 20)).append(",\n");
+    }
+    return text;
+  };
+  std::string gtf;
+  for (int k = 0; k < 50000; ++k)
+    gtf.append("1\tsim\t").append(k % 3 == 0 ? "gene" : k % 3 == 1 ? "exon" : "UTR").append("\t")
+        .append(std::to_string(1 + k * 71 % 3900000)).append("\t").append(std::to_string(100 + k * 71 % 3900000))
+        .append("\t.\t+\t.\tgene_id \"G").append(std::to_string(k / 3)).append("\";\n");
+  struct reading_case {
+    const char* what;
+    std::string text;
+    region_format format;
+    bool split;
+    source_failure failure;
+  };
+  const std::vector<reading_case> cases = {
+      {"BED12 blocks", bed(-1, ""), region_format::bed, true, source_failure::none},
+      {"BED, a header line", bed(-1, "", "chrom\tstart\tend\n"), region_format::bed, false, source_failure::none},
+      {"a bad start mid-file", bed(30000, "1\tx\t5\n"), region_format::bed, false, source_failure::none},
+      {"a bad last line", bed(59999, "1\t5\n"), region_format::bed, true, source_failure::none},
+      {"blocks outside", bed(20000, "1\t100\t200\tg\t0\t+\t100\t200\t0\t2\t10,20,\t0,95,\n"), region_format::bed,
+       true, source_failure::none},
+      {"damage at the end", bed(-1, ""), region_format::bed, false, source_failure::damaged},
+      {"a bad line, damage further on", bed(300, "1\tx\t5\n"), region_format::bed, false, source_failure::damaged},
+      {"a read error", bed(-1, ""), region_format::bed, false, source_failure::read_error},
+      {"GTF, other feature types", gtf, region_format::gtf, false, source_failure::none},
+      {"GTF, no exon: the types seen", std::regex_replace(gtf, std::regex("\texon\t"), "\tCDS\t"), region_format::gtf,
+       false, source_failure::none},
+  };
+  for (const auto& c : cases) {
+    const std::string one = index_read(c.text, c.format, c.split, c.failure, 1);
+    const std::string three = index_read(c.text, c.format, c.split, c.failure, 3);
+    const auto differ = std::mismatch(three.begin(), three.end(), one.begin(), one.end()).first - three.begin();
+    EXPECT_TRUE(three == one) << c.what << ": from byte " << differ << " \"" << three.substr(differ, 80)
+                              << "\" instead of \"" << one.substr(differ, 80) << '"';
+  }
 }
 
 // An output that keeps "LABEL WEIGHT" lines, written whole or in parts.

@@ -23,8 +23,15 @@ struct large_allocator {
 
   T* allocate(std::size_t n) {
     if (n * sizeof(T) < LARGE_TABLE_BYTES) return std::allocator<T>{}.allocate(n);
+    // As operator new does: the new handler, if any, runs before giving up
+    // (the tools' ends the run with a message).
     void* memory = os::allocate_large(n * sizeof(T));
-    if (memory == nullptr) throw std::bad_alloc();
+    while (memory == nullptr) {
+      const std::new_handler handler = std::get_new_handler();
+      if (handler == nullptr) throw std::bad_alloc();
+      handler();
+      memory = os::allocate_large(n * sizeof(T));
+    }
     return static_cast<T*>(memory);
   }
   void deallocate(T* memory, std::size_t n) noexcept {

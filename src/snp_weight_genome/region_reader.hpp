@@ -22,6 +22,7 @@
 #include "formats.hpp"
 #include "builds.hpp"
 #include "byte_source.hpp"
+#include "line_pipeline.hpp"
 #include "region_index.hpp"
 
 // One class that a region file feeds: its id in the index, and for GTF and
@@ -44,7 +45,9 @@ struct region_reading {
   declared_build* declared = nullptr;
 };
 
-// Reads every region of `source`, named `path` in messages, into `index`.
-// Returns false with a one-line message in `error`.
+// Reads every region of `source`, named `path` in messages, into `index`:
+// the lines parsed on plan.workers threads (a GFF3 file on one), added to
+// the index in file order. Returns false with a one-line message in
+// `error`.
 bool read_regions(byte_source& source, const std::string& path, const region_reading& how, region_index& index,
-                  std::string* error);
+                  const parallel_plan& plan, std::string* error);
