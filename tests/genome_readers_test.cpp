@@ -1,12 +1,14 @@
 // snp_weight_genome's readers fed from strings, their bytes handed out a few
 // at a time, as snp_weight's reader is tested: lines, SNPs and regions.
-#include <algorithm>
-#include <regex>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "line_pipeline.hpp"
 #include "region_reader.hpp"
 #include "snp_weighing.hpp"
 #include "table_reader.hpp"
@@ -265,6 +267,32 @@ TEST(RegionReaderTest, ThreadsReadWhatOneThreadReads) {
     const auto differ = std::mismatch(three.begin(), three.end(), one.begin(), one.end()).first - three.begin();
     EXPECT_TRUE(three == one) << c.what << ": from byte " << differ << " \"" << three.substr(differ, 80)
                               << "\" instead of \"" << one.substr(differ, 80) << '"';
+  }
+}
+
+// A worker that fails (as an allocation that fails would) ends the run on
+// the calling thread with its exception: no hang, no terminate.
+TEST(LinePipelineTest, AWorkersExceptionReachesTheCaller) {
+  struct failing : line_work {
+    struct worker_failing : worker {
+      void process(line_job& job) override {
+        if (job.order == 3) throw std::runtime_error("no memory");
+      }
+    };
+    std::unique_ptr<line_job> new_job() override { return std::make_unique<line_job>(); }
+    std::unique_ptr<worker> new_worker() override { return std::make_unique<worker_failing>(); }
+    void take(line_job&) override { ++taken; }
+    int taken = 0;
+  };
+  std::string text;
+  for (int k = 0; k < 100000; ++k) text += "line " + std::to_string(k) + "\n";
+  for (const unsigned workers : {2u, 4u}) {
+    string_source source(text, 4099);
+    text_lines lines(source, "in", "BED");
+    failing work;
+    std::string error;
+    EXPECT_THROW(run_line_pipeline(lines, work, parallel_plan{workers, 1}, std::nullopt, &error), std::runtime_error);
+    EXPECT_LE(work.taken, 3);
   }
 }
 

@@ -188,6 +188,21 @@ TEST(RegionReaderTest, RefusesARecordBeyondCapacity) {
                        std::to_string(MAX_REGIONS) + " gene regions");
 }
 
+// Rows past the first slab of blocks keep their own place: no two blocks
+// share memory, and each row reads back as written.
+TEST(RegionTableTest, RowsKeepTheirPlaceAcrossSlabs) {
+  region_table table;
+  const int rows = REGION_BLOCK * (2 * REGION_SLAB_BLOCKS + 1) + 3;
+  for (int k = 0; k < rows; ++k) table.row_for(k) = {k, -k};
+  table.count = rows;
+  for (int k = 0; k < rows; ++k) {
+    const gene_region& row = table.row(k);
+    if (row.start != k || row.end != -k) FAIL() << "row " << k << " reads " << row.start << ", " << row.end;
+  }
+  EXPECT_EQ(table.blocks.size(), 2U * REGION_SLAB_BLOCKS + 2);
+  EXPECT_EQ(table.block_rows(table.blocks.size() - 1), 3);
+}
+
 }  // namespace
 
 namespace {
