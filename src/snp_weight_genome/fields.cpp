@@ -1,5 +1,6 @@
 #include "fields.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -191,4 +192,42 @@ bool parse_length(std::string_view text, std::int64_t& bases) {
     return false;
   bases = static_cast<std::int64_t>(value);
   return true;
+}
+
+std::string_view attribute(std::string_view attributes, std::string_view key, bool gff3) {
+  std::size_t at = 0;
+  while (at < attributes.size()) {
+    while (at < attributes.size() && attributes[at] == ' ') ++at;
+    const std::size_t key_end = std::min(attributes.find(gff3 ? '=' : ' ', at), attributes.size());
+    const bool wanted = attributes.substr(at, key_end - at) == key;
+    std::size_t value_begin = std::min(key_end + 1, attributes.size());
+    while (!gff3 && value_begin < attributes.size() && attributes[value_begin] == ' ') ++value_begin;
+    std::size_t value_end = 0;
+    std::size_t next = 0;
+    if (!gff3 && value_begin < attributes.size() && attributes[value_begin] == '"') {
+      ++value_begin;
+      value_end = std::min(attributes.find('"', value_begin), attributes.size());
+      next = std::min(attributes.find(';', value_end), attributes.size()) + 1;
+    } else {
+      value_end = std::min(attributes.find(';', value_begin), attributes.size());
+      next = value_end + 1;
+      while (value_end > value_begin && attributes[value_end - 1] == ' ') --value_end;
+    }
+    if (wanted && key_end < attributes.size()) return attributes.substr(value_begin, value_end - value_begin);
+    at = next;
+  }
+  return {};
+}
+
+bool block_list(std::string_view text, std::size_t count, std::vector<std::int64_t>& numbers) {
+  numbers.clear();
+  if (!text.empty() && text.back() == ',') text.remove_suffix(1);
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    std::int64_t value = 0;
+    if (parse_integer(text.substr(at, comma - at), value) != number_status::stored || value < 0) return false;
+    numbers.push_back(value);
+    at = comma + 1;
+  }
+  return numbers.size() == count;
 }

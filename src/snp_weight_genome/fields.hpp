@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class separator {
   tab,         // BED, GTF, GFF3, VCF-like tables: every tab ends a field
@@ -59,3 +60,12 @@ bool names_columns(std::string_view start_text, std::string_view end_text);
 // A length in bases: "50000", "35k", "1M" or "1.5k" (k = 1,000, M =
 // 1,000,000), not negative, at most 2^40. False when it is none.
 bool parse_length(std::string_view text, std::int64_t& bases);
+
+// The value of attribute `key` in a GTF attribute column (key "value"; ...,
+// a ';' inside the quotes being part of the value) or a GFF3 one
+// (key=value;...), or "".
+std::string_view attribute(std::string_view attributes, std::string_view key, bool gff3);
+
+// A BED12 line's blocks: a comma-separated list of `count` numbers, none
+// negative, a trailing comma allowed. False when it is not.
+bool block_list(std::string_view text, std::size_t count, std::vector<std::int64_t>& numbers);

@@ -23,49 +23,6 @@ struct feature_types {
   }
 };
 
-// The value of attribute `key` in a GTF attribute column (key "value"; ...,
-// a ';' inside the quotes being part of the value) or a GFF3 one
-// (key=value;...), or "".
-std::string_view attribute(std::string_view attributes, std::string_view key, bool gff3) {
-  std::size_t at = 0;
-  while (at < attributes.size()) {
-    while (at < attributes.size() && attributes[at] == ' ') ++at;
-    const std::size_t key_end = std::min(attributes.find(gff3 ? '=' : ' ', at), attributes.size());
-    const bool wanted = attributes.substr(at, key_end - at) == key;
-    std::size_t value_begin = std::min(key_end + 1, attributes.size());
-    while (!gff3 && value_begin < attributes.size() && attributes[value_begin] == ' ') ++value_begin;
-    std::size_t value_end = 0;
-    std::size_t next = 0;
-    if (!gff3 && value_begin < attributes.size() && attributes[value_begin] == '"') {
-      ++value_begin;
-      value_end = std::min(attributes.find('"', value_begin), attributes.size());
-      next = std::min(attributes.find(';', value_end), attributes.size()) + 1;
-    } else {
-      value_end = std::min(attributes.find(';', value_begin), attributes.size());
-      next = value_end + 1;
-      while (value_end > value_begin && attributes[value_end - 1] == ' ') --value_end;
-    }
-    if (wanted && key_end < attributes.size()) return attributes.substr(value_begin, value_end - value_begin);
-    at = next;
-  }
-  return {};
-}
-
-// A BED12 line's blocks: a comma-separated list of `count` numbers, a
-// trailing comma allowed.
-bool block_list(std::string_view text, std::size_t count, std::vector<std::int64_t>& numbers) {
-  numbers.clear();
-  if (!text.empty() && text.back() == ',') text.remove_suffix(1);
-  for (std::size_t at = 0; at <= text.size();) {
-    const std::size_t comma = std::min(text.find(',', at), text.size());
-    std::int64_t value = 0;
-    if (parse_integer(text.substr(at, comma - at), value) != number_status::stored || value < 0) return false;
-    numbers.push_back(value);
-    at = comma + 1;
-  }
-  return numbers.size() == count;
-}
-
 // One line of a region file, in its columns.
 struct region_line {
   std::array<std::string_view, 12> fields;
