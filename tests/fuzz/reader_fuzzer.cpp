@@ -81,8 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_refusal(error, REGION_FILE_NAME);
   }
   const bool regions_accepted = error.empty();
-  check(read_through_stream(bytes, REGION_FILE_NAME, buffer_size, stream_regions, read_region_file) ==
-        (regions_accepted ? "" : error));
+  check(read_through_stream(bytes, REGION_FILE_NAME, buffer_size, stream_regions,
+                            [](text_reader& in, region_table& table, std::string* error) {
+                              return read_region_file(in, table, error);
+                            }) == (regions_accepted ? "" : error));
   if (regions_accepted) {
     check(stream_regions.count == regions.count);
     for (int k = 0; k < regions.count; ++k)
