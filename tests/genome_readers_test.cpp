@@ -191,6 +191,15 @@ TEST(RegionReaderTest, NamesAsWritten) {
   EXPECT_EQ(names, "a;b|A%2CB|");
 }
 
+// Where `got` first differs from `expected`, a few bytes of each: EXPECT_EQ
+// would print a diff of megabytes, which takes minutes.
+std::string first_difference(const std::string& got, const std::string& expected) {
+  const auto at = static_cast<std::size_t>(
+      std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin());
+  return "from byte " + std::to_string(at) + " \"" + got.substr(at, 80) + "\" instead of \"" +
+         expected.substr(at, 80) + '"';
+}
+
 // What an index read from `text` holds, along chromosomes 1 and 2: the
 // classes and the named regions at every 250th position; or the message.
 std::string index_read(const std::string& text, region_format format, bool split, source_failure failure,
@@ -264,9 +273,7 @@ TEST(RegionReaderTest, ThreadsReadWhatOneThreadReads) {
   for (const auto& c : cases) {
     const std::string one = index_read(c.text, c.format, c.split, c.failure, 1);
     const std::string three = index_read(c.text, c.format, c.split, c.failure, 3);
-    const auto differ = std::mismatch(three.begin(), three.end(), one.begin(), one.end()).first - three.begin();
-    EXPECT_TRUE(three == one) << c.what << ": from byte " << differ << " \"" << three.substr(differ, 80)
-                              << "\" instead of \"" << one.substr(differ, 80) << '"';
+    EXPECT_TRUE(three == one) << c.what << ": " << first_difference(three, one);
   }
 }
 
@@ -400,11 +407,8 @@ TEST(SnpWeighingTest, ThreadsGiveWhatOneThreadGives) {
   for (const auto& c : cases) {
     const std::string one = weighed(c.text, c.format, c.failure, 1);
     for (const unsigned workers : {3u, 2u}) {
-      // Not EXPECT_EQ: its diff of two megabytes takes minutes.
       const std::string many = weighed(c.text, c.format, c.failure, workers);
-      const auto differ = std::mismatch(many.begin(), many.end(), one.begin(), one.end()).first - many.begin();
-      EXPECT_TRUE(many == one) << c.what << ", " << workers << " workers: from byte " << differ << " \""
-                               << many.substr(differ, 80) << "\" instead of \"" << one.substr(differ, 80) << '"';
+      EXPECT_TRUE(many == one) << c.what << ", " << workers << " workers: " << first_difference(many, one);
     }
   }
 }
