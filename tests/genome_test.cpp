@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "builds.hpp"
 #include "chromosomes.hpp"
 #include "fields.hpp"
 #include "formats.hpp"
@@ -178,6 +179,71 @@ TEST(LineFieldsTest, SplitAndNumbers) {
       EXPECT_EQ(bases, c.bases) << c.text;
     }
   }
+  struct attribute_case {
+    const char* attributes;
+    const char* key;
+    bool gff3;
+    std::string_view value;
+  };
+  for (const auto& c : std::vector<attribute_case>{
+           {"gene_id \"g1\"; gene_name \"a;b\";", "gene_name", false, "a;b"},
+           {"gene_id \"g1\";gene_name  \"X\"", "gene_name", false, "X"},
+           {"gene_idx \"g1\"; gene_id g2 ;", "gene_id", false, "g2"},
+           {"gene_id \"g1\";", "gene_name", false, ""},
+           {"ID=g1;Name=A,B;Parent=t", "Name", true, "A,B"},
+           {"IDx=1;ID=g2", "ID", true, "g2"},
+           {"Name", "Name", true, ""}}) {
+    EXPECT_EQ(attribute(c.attributes, c.key, c.gff3), c.value) << c.attributes;
+  }
+  struct blocks_case {
+    const char* text;
+    std::size_t count;
+    bool valid;
+  };
+  for (const auto& c : std::vector<blocks_case>{{"10,20,", 2, true},
+                                                {"10,20", 2, true},
+                                                {"10,20,", 3, false},
+                                                {"10,-5,", 2, false},
+                                                {"10,,20", 3, false},
+                                                {"", 1, false}}) {
+    std::vector<std::int64_t> numbers;
+    EXPECT_EQ(block_list(c.text, c.count, numbers), c.valid) << c.text;
+  }
+}
+
+// Two files' declarations of their build: a mismatch of a chromosome's
+// length or of an accession's version is worded with the builds each looks
+// like; agreement, or one file declaring nothing, is no mismatch.
+TEST(BuildsTest, TwoFilesThatDisagree) {
+  struct build_case {
+    std::vector<std::pair<std::string, std::int64_t>> snp_lengths, region_lengths;
+    std::vector<const char*> snp_names, region_names;
+    std::string expected;
+  };
+  const std::vector<build_case> cases = {
+      {{{"22", 51304566}}, {{"22", 50818468}}, {}, {}, "genes.gff3: chromosome 22 is 50818468 bases long (GRCh38) "
+       "here but 51304566 (GRCh37) in snps.vcf: the files come from different genome builds; "
+       "--allow-build-mismatch runs anyway"},
+      {{{"22", 51304566}}, {{"22", 51304566}}, {}, {}, ""},
+      {{{"22", 51304566}}, {}, {}, {}, ""},
+      {{{"7", 1000}}, {{"7", 2000}}, {}, {}, "genes.gff3: chromosome 7 is 2000 bases long here but 1000 in snps.vcf: "
+       "the files come from different genome builds; --allow-build-mismatch runs anyway"},
+      {{}, {}, {"NC_000022.10"}, {"NC_000022.11"}, "genes.gff3: NC_000022.11 (GRCh38) here but NC_000022.10 "
+       "(GRCh37) in snps.vcf: the files come from different genome builds; --allow-build-mismatch runs anyway"},
+      {{}, {}, {"NC_000022.11", "chr1"}, {"NC_000022.11", "NC_000001.11"}, ""},
+  };
+  for (const auto& c : cases) {
+    declared_build snps, regions;
+    for (const auto& [key, length] : c.snp_lengths) snps.add_length(key, length);
+    for (const auto& [key, length] : c.region_lengths) regions.add_length(key, length);
+    for (const char* name : c.snp_names) snps.add_name(name);
+    for (const char* name : c.region_names) regions.add_name(name);
+    EXPECT_EQ(declared_build::mismatch(snps, "snps.vcf", regions, "genes.gff3"), c.expected) << c.expected;
+  }
+  EXPECT_EQ(build_of_length("X", 156040895), "GRCh38");
+  EXPECT_EQ(build_of_length("MT", 16571), "hg19");
+  EXPECT_EQ(build_of_accession("NC_000023.10"), "GRCh37");
+  EXPECT_EQ(build_of_accession("NC_000023.x"), "");
 }
 
 // The index against the rule as the literal loop, on random regions
